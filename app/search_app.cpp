@@ -1,0 +1,112 @@
+// CSearchApp: start-up and the settings accessors.
+#include "app/search_app.h"
+
+#include <cstdlib>
+
+#include "res/resource.h"
+
+CSearchApp theApp;
+
+namespace {
+
+CString LoadText(UINT nId)
+{
+    CString text;
+    text.LoadString(nId);
+    return text;
+}
+
+}  // namespace
+
+BOOL CSearchApp::InitInstance()
+{
+    Enable3dControls();
+    SetAppName("Torven - Quill to Find");
+    m_bStarted = TRUE;
+    return FALSE;
+}
+
+BOOL CSearchApp::WriteSettingInt(UINT nSectionId, UINT nKeyId, int nValue)
+{
+    CString text;
+    text.Format("%d", nValue);
+    return WriteSettingString(nSectionId, nKeyId, text);
+}
+
+BOOL CSearchApp::WriteSettingString(UINT nSectionId, UINT nKeyId, const char* pszText)
+{
+    return WriteProfileString(LoadText(nSectionId), LoadText(nKeyId), pszText);
+}
+
+int CSearchApp::ReadSettingInt(UINT nSectionId, UINT nKeyId, int nDefault)
+{
+    return static_cast<int>(GetProfileInt(LoadText(nSectionId), LoadText(nKeyId), nDefault));
+}
+
+int CSearchApp::ReadSettingInt(UINT nSectionId, UINT nKeyId, UINT nDefaultId)
+{
+    return ReadSettingInt(nSectionId, nKeyId, std::atoi(LoadText(nDefaultId)));
+}
+
+CString CSearchApp::ReadSettingString(UINT nSectionId, UINT nKeyId, const char* pszDefault)
+{
+    return GetProfileString(LoadText(nSectionId), LoadText(nKeyId), pszDefault);
+}
+
+CString CSearchApp::ReadSettingString(UINT nSectionId, UINT nKeyId, UINT nDefaultId)
+{
+    return ReadSettingString(nSectionId, nKeyId, LoadText(nDefaultId));
+}
+
+int CSearchApp::GetCurrentSiteIndex()
+{
+    // The index picks string numbers: one outside the table would read keys
+    // and defaults that belong to other entries, so it falls back to the first site.
+    const int nIndex = ReadSettingInt(IDS_SECTION, IDS_KEY_CURRENT, static_cast<UINT>(IDS_DEFAULT_CURRENT));
+    return nIndex >= 0 && nIndex < kSiteCount ? nIndex : 0;
+}
+
+BOOL CSearchApp::SetCurrentSiteIndex(int nIndex)
+{
+    return WriteSettingInt(IDS_SECTION, IDS_KEY_CURRENT, nIndex);
+}
+
+CString CSearchApp::GetSiteLeft(int nIndex)
+{
+    return ReadSettingString(IDS_SECTION, IDS_KEY_LEFT_FIRST + 2 * nIndex, IDS_DEFAULT_LEFT_FIRST + 2 * nIndex);
+}
+
+CString CSearchApp::GetSiteRight(int nIndex)
+{
+    return ReadSettingString(IDS_SECTION, IDS_KEY_RIGHT_FIRST + 2 * nIndex, IDS_DEFAULT_RIGHT_FIRST + 2 * nIndex);
+}
+
+CString CSearchApp::GetSiteName(int nIndex)
+{
+    return ReadSettingString(IDS_SECTION, IDS_KEY_NAME_FIRST + nIndex, IDS_DEFAULT_NAME_FIRST + nIndex);
+}
+
+BOOL CSearchApp::SetSiteLeft(int nIndex, const char* pszText)
+{
+    return WriteSettingString(IDS_SECTION, IDS_KEY_LEFT_FIRST + 2 * nIndex, pszText);
+}
+
+BOOL CSearchApp::SetSiteRight(int nIndex, const char* pszText)
+{
+    return WriteSettingString(IDS_SECTION, IDS_KEY_RIGHT_FIRST + 2 * nIndex, pszText);
+}
+
+BOOL CSearchApp::SetSiteName(int nIndex, const char* pszText)
+{
+    return WriteSettingString(IDS_SECTION, IDS_KEY_NAME_FIRST + nIndex, pszText);
+}
+
+CString CSearchApp::GetCurrentSiteLeft()
+{
+    return GetSiteLeft(GetCurrentSiteIndex());
+}
+
+CString CSearchApp::GetCurrentSiteRight()
+{
+    return GetSiteRight(GetCurrentSiteIndex());
+}

@@ -1,0 +1,40 @@
+// CSearchApp: the application object, start-up and the only road to the settings file.
+#pragma once
+
+#include "framework/cstring.h"
+#include "framework/win_app.h"
+
+class CSearchApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+
+    BOOL IsStarted() const { return m_bStarted; }
+
+    // Every read and write goes to the settings file; nothing is cached, so a
+    // change takes effect with the very next read.
+    BOOL WriteSettingInt(UINT nSectionId, UINT nKeyId, int nValue);
+    BOOL WriteSettingString(UINT nSectionId, UINT nKeyId, const char* pszText);
+    int ReadSettingInt(UINT nSectionId, UINT nKeyId, int nDefault);
+    int ReadSettingInt(UINT nSectionId, UINT nKeyId, UINT nDefaultId);
+    CString ReadSettingString(UINT nSectionId, UINT nKeyId, const char* pszDefault);
+    CString ReadSettingString(UINT nSectionId, UINT nKeyId, UINT nDefaultId);
+
+    // Sites are numbered 0 to 9 here and 1 to 10 in the file's keys.
+    int GetCurrentSiteIndex();
+    BOOL SetCurrentSiteIndex(int nIndex);
+    CString GetSiteLeft(int nIndex);
+    CString GetSiteRight(int nIndex);
+    CString GetSiteName(int nIndex);
+    BOOL SetSiteLeft(int nIndex, const char* pszText);
+    BOOL SetSiteRight(int nIndex, const char* pszText);
+    BOOL SetSiteName(int nIndex, const char* pszText);
+    CString GetCurrentSiteLeft();
+    CString GetCurrentSiteRight();
+
+    static constexpr int kSiteCount = 10;
+
+private:
+    BOOL m_bStarted = FALSE;
+};
+
+extern CSearchApp theApp;

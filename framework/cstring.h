@@ -1,0 +1,75 @@
+// CString: a counted byte string in the ANSI multibyte code page, copied by value.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+#ifdef _WIN32
+// Before the class, so that LoadString is the same name for every caller.
+#include <windows.h>
+#endif
+
+#if defined(__GNUC__)
+#define CSTRING_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#else
+#define CSTRING_PRINTF(fmt, args)
+#endif
+
+class CString {
+public:
+    CString() = default;
+    CString(const char* psz) : m_str(psz ? psz : "") {}
+    CString(const char* pch, int nLength) : m_str(pch, nLength > 0 ? nLength : 0) {}
+
+    int GetLength() const { return static_cast<int>(m_str.size()); }
+    bool IsEmpty() const { return m_str.empty(); }
+    void Empty() { m_str.clear(); }
+    char GetAt(int nIndex) const { return m_str[nIndex]; }
+    char operator[](int nIndex) const { return m_str[nIndex]; }
+    operator const char*() const { return m_str.c_str(); }
+
+    // Loads string resource nID; an absent number gives the empty text.
+    bool LoadString(unsigned nID);
+
+    // Both step through the text a character at a time, a lead byte together
+    // with the byte after it, so a match never starts on a trail byte.
+    // -1 when nothing is found or when nStart is past the end.
+    int Find(char ch, int nStart = 0) const;
+    int Find(const char* pszSub, int nStart = 0) const;
+
+    // Out-of-range arguments are clipped to the text; a negative count gives the empty text.
+    CString Mid(int nFirst, int nCount) const;
+    CString Mid(int nFirst) const;
+    CString Left(int nCount) const;
+
+    // White space is exactly the bytes 0x20 and 0x09 to 0x0D. Trimming steps
+    // whole characters, so a trail byte is never taken for white space and a
+    // lone lead byte at the end stays.
+    CString& TrimLeft();
+    CString& TrimRight();
+    CString& Trim() { return TrimRight().TrimLeft(); }
+
+    void Format(const char* pszFormat, ...) CSTRING_PRINTF(2, 3);
+    void FormatV(const char* pszFormat, va_list args);
+
+    CString& Append(const char* pch, int nLength);
+    // Resizes the text to nLength bytes and hands out its storage for filling.
+    char* GetBufferSetLength(int nLength);
+    void Preallocate(int nLength) { m_str.reserve(static_cast<size_t>(nLength)); }
+
+    CString& operator+=(const CString& str) { m_str += str.m_str; return *this; }
+    CString& operator+=(const char* psz) { m_str += psz; return *this; }
+    CString& operator+=(char ch) { m_str += ch; return *this; }
+
+    friend CString operator+(CString a, const CString& b) { return a += b; }
+    friend CString operator+(CString a, const char* b) { return a += b; }
+    friend CString operator+(const char* a, const CString& b) { return CString(a) += b; }
+
+    friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
+    friend bool operator==(const CString& a, const char* b) { return a.m_str == b; }
+    friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
+    friend bool operator!=(const CString& a, const char* b) { return !(a == b); }
+
+private:
+    std::string m_str;
+};

@@ -1,0 +1,122 @@
+// CWinApp: the application object, its message loop and its profile access.
+#include "framework/win_app.h"
+
+#include <commctrl.h>
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+
+// Values are read back as at most this many characters less one.
+constexpr DWORD kProfileBufferLength = 4096;
+
+}  // namespace
+
+CWinApp::CWinApp()
+{
+    g_pApp = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_pApp;
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+int CWinApp::Run()
+{
+    MSG msg;
+    BOOL got;
+    while ((got = ::GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1)
+            break;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    m_nExitCode = got == -1 ? -1 : static_cast<int>(msg.wParam);
+    return ExitInstance();
+}
+
+int CWinApp::ExitInstance()
+{
+    return m_nExitCode;
+}
+
+void CWinApp::Enable3dControls()
+{
+    // Loading the common controls is what lets the manifest's version 6
+    // controls, with the system's visual style, take over the dialogs.
+    ::InitCommonControls();
+}
+
+void CWinApp::SetAppName(const char* pszAppName)
+{
+    m_strAppName = pszAppName;
+    m_pszAppName = m_strAppName;
+}
+
+CString CWinApp::GetProfileString(const char* pszSection, const char* pszEntry, const char* pszDefault) const
+{
+    CString value;
+    char* buffer = value.GetBufferSetLength(kProfileBufferLength);
+    const DWORD n = ::GetPrivateProfileStringA(pszSection, pszEntry, pszDefault, buffer, kProfileBufferLength,
+                                               m_pszProfileName);
+    return value.Left(static_cast<int>(n));
+}
+
+UINT CWinApp::GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault) const
+{
+    return ::GetPrivateProfileIntA(pszSection, pszEntry, nDefault, m_pszProfileName);
+}
+
+BOOL CWinApp::WriteProfileString(const char* pszSection, const char* pszEntry, const char* pszValue) const
+{
+    return ::WritePrivateProfileStringA(pszSection, pszEntry, pszValue, m_pszProfileName);
+}
+
+BOOL AfxWinInit(HINSTANCE hInstance)
+{
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp)
+        return FALSE;
+    pApp->m_hInstance = hInstance;
+
+    char path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(hInstance, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return FALSE;
+    // Searched a character at a time: 0x5C is also a Shift_JIS trail byte.
+    CString baseName(path);
+    for (int slash; (slash = baseName.Find('\\')) >= 0;)
+        baseName = baseName.Mid(slash + 1);
+    int lastDot = -1;
+    for (int dot = -1; (dot = baseName.Find('.', dot + 1)) >= 0;)
+        lastDot = dot;
+    if (lastDot >= 0)
+        baseName = baseName.Left(lastDot);
+
+    pApp->SetAppName(baseName);
+    pApp->m_strProfileName = baseName + ".INI";
+    pApp->m_pszProfileName = pApp->m_strProfileName;
+    return TRUE;
+}
+
+int AfxWinMain(HINSTANCE hInstance)
+{
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp || !AfxWinInit(hInstance))
+        return -1;
+    if (!pApp->InitInstance())
+        return pApp->ExitInstance();
+    return pApp->Run();
+}

@@ -1,0 +1,67 @@
+# Sourced by the scripts: a private X display and a 32-bit Wine prefix with a
+# Japanese ANSI code page, Japanese dialog fonts and no window-manager waits.
+
+export LC_ALL=ja_JP.UTF-8
+export WINEARCH=win32
+export WINEDEBUG=-all
+
+qf_xvfb_pid=
+
+# Starts a private Xvfb and points DISPLAY at it.
+qf_start_xvfb() {
+  local fifo display
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  qf_xvfb_pid=$!
+  read -r display <"$fifo"
+  rm -f "$fifo"
+  export DISPLAY=":$display"
+}
+
+# The registry settings every prefix of ours gets.
+qf_registry_file() {
+  local reg=$1
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    # Without a window manager Wine otherwise waits ~2 s whenever a window hides.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n'
+    printf '"MS PGothic"="IPAPGothic"\r\n"MS Gothic"="IPAGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n\r\n'
+  } | iconv -f UTF-8 -t UTF-16 >"$reg"
+}
+
+# Makes WINEPREFIX ($1) if it is missing: booted once, then kept as a pristine
+# copy beside it so later runs start fresh in a second.
+qf_prepare_prefix() {
+  local prefix=$1 pristine=$1.pristine
+  if [ ! -f "$pristine/system.reg" ]; then
+    rm -rf "$pristine"
+    mkdir -p "$(dirname "$pristine")"
+    WINEPREFIX="$pristine" wineboot -i >/dev/null 2>&1
+    qf_registry_file "$pristine/drive_c/quillfind.reg"
+    WINEPREFIX="$pristine" wine regedit /S 'C:\quillfind.reg' >/dev/null 2>&1
+    rm -f "$pristine/drive_c/quillfind.reg"
+    WINEPREFIX="$pristine" wineserver -w
+  fi
+  rm -rf "$prefix"
+  cp -a "$pristine" "$prefix"
+  export WINEPREFIX=$prefix
+}
+
+# Starts the prefix's wineserver and its services before any test reads our
+# output through a pipe; otherwise the services inherit the pipe and hang it.
+qf_start_wineserver() {
+  wineserver -p
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+qf_stop() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+  if [ -n "$qf_xvfb_pid" ]; then
+    kill "$qf_xvfb_pid" 2>/dev/null || true
+    wait "$qf_xvfb_pid" 2>/dev/null || true
+    qf_xvfb_pid=
+  fi
+}
