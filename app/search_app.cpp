@@ -22,8 +22,15 @@ BOOL CSearchApp::InitInstance()
 {
     Enable3dControls();
     SetAppName("Torven - Quill to Find");
+
+    // Creating the window already searches what is on the clipboard, while
+    // m_bStarted is still FALSE. A failed creation ends the program through
+    // the main window's destruction, so its result is not needed here.
+    m_pMainWnd = &m_wndAgent;
+    m_wndAgent.Create();
+
     m_bStarted = TRUE;
-    return FALSE;
+    return TRUE;
 }
 
 BOOL CSearchApp::WriteSettingInt(UINT nSectionId, UINT nKeyId, int nValue)

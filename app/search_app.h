@@ -1,6 +1,7 @@
 // CSearchApp: the application object, start-up and the only road to the settings file.
 #pragma once
 
+#include "agent/tray_wnd.h"
 #include "framework/cstring.h"
 #include "framework/win_app.h"
 
@@ -35,6 +36,9 @@ public:
 
 private:
     BOOL m_bStarted = FALSE;
+
+public:
+    CTrayWnd m_wndAgent;
 };
 
 extern CSearchApp theApp;

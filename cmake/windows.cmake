@@ -6,15 +6,17 @@ add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
 set(QF_STATIC_LINK -static -static-libgcc -static-libstdc++)
 set(QF_SYSTEM_LIBS user32 gdi32 shell32 ole32 oleaut32 comctl32 uuid)
 
-# Everything of the program but its entry point, so tests can link it.
-add_library(qf_app STATIC
+# Everything of the program but its entry point, so tests can link it. An
+# object library, since nothing refers to theApp: it must be linked whole.
+add_library(qf_app OBJECT
   framework/dialog.cpp
   framework/wnd.cpp
   framework/win_app.cpp
-  app/search_app.cpp)
+  agent/tray_wnd.cpp
+  app/search_app.cpp
+  search/clipboard_search.cpp)
 target_link_libraries(qf_app PUBLIC qf_core ${QF_SYSTEM_LIBS})
 target_compile_options(qf_app PRIVATE ${QF_WARNINGS})
-target_compile_options(qf_core PRIVATE ${QF_WARNINGS})
 
 add_library(qf_resources OBJECT res/quillfind.rc)
 target_include_directories(qf_resources PRIVATE ${CMAKE_SOURCE_DIR}/res)
@@ -35,16 +37,26 @@ add_executable(quillfind_tests
   tests/wine_main.cpp
   tests/app/settings_test.cpp
   tests/app/resources_test.cpp
+  tests/app/program_test.cpp
+  tests/agent/tray_wnd_test.cpp
+  tests/search/clipboard_search_test.cpp
   $<TARGET_OBJECTS:qf_resources>)
 target_link_libraries(quillfind_tests PRIVATE qf_app GTest::gtest version)
 target_link_options(quillfind_tests PRIVATE ${QF_STATIC_LINK})
 target_compile_definitions(quillfind_tests PRIVATE
-  QF_EXE_PATH="$<TARGET_FILE:Quillfind>")
-add_dependencies(quillfind_tests Quillfind)
+  QF_EXE_PATH="$<TARGET_FILE:Quillfind>"
+  QF_CLIP_TOOL_PATH="$<TARGET_FILE:clip_tool>"
+  QF_CHAIN_VIEWER_PATH="$<TARGET_FILE:chain_viewer>")
+add_dependencies(quillfind_tests Quillfind fake_browser url_recorder clip_tool chain_viewer)
+
+add_subdirectory(tests/support)
+
+# The recording doubles stand in for the browser's automation server and the
+# shell's URL handler in the test prefix.
+add_test(NAME wine.RegisterDoubles
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/support/register_doubles.sh $<TARGET_FILE:fake_browser> $<TARGET_FILE:url_recorder>)
+set_tests_properties(wine.RegisterDoubles PROPERTIES FIXTURES_SETUP wine_doubles RESOURCE_LOCK wine)
+
 # Every Wine test shares one clipboard, one tray and one Windows folder.
 gtest_discover_tests(quillfind_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES RESOURCE_LOCK wine TIMEOUT 120)
-
-if(EXISTS ${CMAKE_SOURCE_DIR}/tests/support/CMakeLists.txt)
-  add_subdirectory(tests/support)
-endif()
+  PROPERTIES RESOURCE_LOCK wine FIXTURES_REQUIRED wine_doubles TIMEOUT 120)

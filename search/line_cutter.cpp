@@ -6,17 +6,18 @@ bool CLineCutter::Next(CString& line)
     if (m_bDone)
         return false;
 
-    const int lf = m_text.Find('\n', m_nPos);
+    const int start = m_nPos;
+    const int lf = m_text.Find('\n', start);
+    int end = m_text.GetLength();
     if (lf < 0) {
-        line = m_text.Mid(m_nPos);
         m_bDone = true;
     } else {
-        int end = lf;
-        if (end > m_nPos && m_text[end - 1] == '\r')
-            --end;
-        line = m_text.Mid(m_nPos, end - m_nPos);
+        end = lf > start && m_text[lf - 1] == '\r' ? lf - 1 : lf;
         m_nPos = lf + 1;
     }
+    // The position has moved on already, so a copy that runs out of memory
+    // costs this line only and the caller can go on with the next.
+    line = m_text.Mid(start, end - start);
     line.Trim();
     return true;
 }

@@ -188,6 +188,16 @@ public:
     HRESULT STDMETHODCALLTYPE Navigate2(VARIANT* url, VARIANT* flags, VARIANT* frame, VARIANT* postData,
                                         VARIANT* headers) override
     {
+        try {
+            return RecordNavigate2(url, flags, frame, postData, headers);
+        } catch (const std::bad_alloc&) {
+            // A URL too large to describe must not take the caller's process down.
+            Log(std::to_string(number_) + " Navigate2 (out of memory)");
+            return E_OUTOFMEMORY;
+        }
+    }
+    HRESULT RecordNavigate2(VARIANT* url, VARIANT* flags, VARIANT* frame, VARIANT* postData, VARIANT* headers)
+    {
         const std::string args = DescribeUrl(url) + "|" + DescribeOptional(flags) + "|" + DescribeOptional(frame) +
                                  "|" + DescribeOptional(postData) + "|" + DescribeOptional(headers);
         const bool fail = ShouldFail(L"Navigate2", number_);

@@ -1,0 +1,185 @@
+// CTrayWnd: creation, the tray icon, the clipboard chain and the exit sequences.
+#include "agent/tray_wnd.h"
+
+#include <objbase.h>
+
+#include "framework/cstring.h"
+#include "framework/win_app.h"
+#include "res/resource.h"
+#include "search/clipboard_search.h"
+
+namespace {
+
+// Any fixed value serves, as long as every change and the removal use it too.
+constexpr UINT kTrayIconId = 1;
+
+// The classic notify-icon record, understood by every shell.
+constexpr DWORD kRecordSize = NOTIFYICONDATAA_V1_SIZE;
+
+HICON LoadAppIcon(UINT nId)
+{
+    return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId));
+}
+
+// Sent to every top-level window when the shell (re)starts its taskbar.
+UINT TaskbarCreatedMessage()
+{
+    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+}  // namespace
+
+BOOL CTrayWnd::Create()
+{
+    return CreateEx(WS_EX_TOOLWINDOW, "TORVEN_QUILLFIND", 0, 0, 0, 0, 0, nullptr, nullptr);
+}
+
+const MessageMap* CTrayWnd::GetMessageMap() const
+{
+    static const MessageMapEntry entries[] = {
+        OnMessage<&CTrayWnd::OnCreate>(WM_CREATE),
+        OnMessage<&CTrayWnd::OnClose>(WM_CLOSE),
+    };
+    static const MessageMap map = MakeMessageMap(nullptr, entries);
+    return &map;
+}
+
+int CTrayWnd::OnCreate(LPCREATESTRUCTA)
+{
+    if (Default() == -1)
+        return -1;
+
+    m_nTrayIconId = kTrayIconId;
+    AddTrayIcon(IDI_ACTIVE);
+    m_bMonitoring = FALSE;
+
+    // The library stays initialised for the life of the process.
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        RemoveTrayIcon();
+        return -1;
+    }
+
+    ToggleMonitoring();
+    m_bDialogOpen = FALSE;
+
+    // Joining sends the first WM_DRAWCLIPBOARD before it returns: the text
+    // already on the clipboard is searched now, through the shell since
+    // start-up has not finished, and it is not passed on, as the next
+    // viewer is not known yet.
+    m_hWndNextViewer = ::SetClipboardViewer(m_hWnd);
+    return 0;
+}
+
+LRESULT CTrayWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DRAWCLIPBOARD)
+        OnDrawClipboard(wParam, lParam);
+    else if (message == WM_CHANGECBCHAIN)
+        OnChangeCbChain(wParam, lParam);
+    else if (message == TaskbarCreatedMessage() && message != 0)
+        AddTrayIcon(m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE);
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void CTrayWnd::OnDrawClipboard(WPARAM wParam, LPARAM lParam)
+{
+    if (m_bMonitoring) {
+        const HRESULT hr = SearchClipboardText();
+        if (FAILED(hr))
+            ShowLaunchFailure(hr);
+    }
+    if (m_hWndNextViewer)
+        ::SendMessageA(m_hWndNextViewer, WM_DRAWCLIPBOARD, wParam, lParam);
+}
+
+void CTrayWnd::OnChangeCbChain(WPARAM wParam, LPARAM lParam)
+{
+    const HWND hWndRemoved = reinterpret_cast<HWND>(wParam);
+    if (hWndRemoved == m_hWndNextViewer)
+        m_hWndNextViewer = reinterpret_cast<HWND>(lParam);
+    else if (m_hWndNextViewer)
+        ::SendMessageA(m_hWndNextViewer, WM_CHANGECBCHAIN, wParam, lParam);
+}
+
+void CTrayWnd::OnClose()
+{
+    ::ChangeClipboardChain(m_hWnd, m_hWndNextViewer);
+    RemoveTrayIcon();
+    Default();
+}
+
+void CTrayWnd::Exit()
+{
+    ::ChangeClipboardChain(m_hWnd, m_hWndNextViewer);
+    RemoveTrayIcon();
+    ::PostQuitMessage(0);
+}
+
+void CTrayWnd::ToggleMonitoring()
+{
+    m_bMonitoring = !m_bMonitoring;
+    UpdateTrayIcon();
+}
+
+BOOL CTrayWnd::NotifyIcon(DWORD dwMessage, NOTIFYICONDATAA* pData)
+{
+    return ::Shell_NotifyIconA(dwMessage, pData);
+}
+
+// Also run when the shell restarts, so the icon comes back as it was.
+void CTrayWnd::AddTrayIcon(UINT nIconId)
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = kRecordSize;
+    nid.hWnd = m_hWnd;
+    nid.uID = m_nTrayIconId;
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = WM_TRAYNOTIFY;
+    nid.hIcon = LoadAppIcon(nIconId);
+    ::lstrcpynA(nid.szTip, AfxGetApp()->m_pszAppName, sizeof nid.szTip);
+    NotifyIcon(NIM_ADD, &nid);
+}
+
+void CTrayWnd::UpdateTrayIcon()
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = kRecordSize;
+    nid.hWnd = m_hWnd;
+    nid.uID = m_nTrayIconId;
+    nid.uFlags = NIF_MESSAGE | NIF_ICON;
+    nid.uCallbackMessage = WM_TRAYNOTIFY;
+    nid.hIcon = LoadAppIcon(m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE);
+    NotifyIcon(NIM_MODIFY, &nid);
+}
+
+void CTrayWnd::RemoveTrayIcon()
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = kRecordSize;
+    nid.hWnd = m_hWnd;
+    nid.uID = m_nTrayIconId;
+    NotifyIcon(NIM_DELETE, &nid);
+}
+
+// A failed launch is not silent: one balloon per clipboard change, with the
+// result code. The balloon needs the larger record; the icon's own records
+// stay the classic size.
+void CTrayWnd::ShowLaunchFailure(HRESULT hr)
+{
+    CString text;
+    text.LoadString(IDS_LAUNCH_FAILED);
+    CString code;
+    code.Format(" (0x%08lX)", static_cast<unsigned long>(hr));
+    text += code;
+
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = m_hWnd;
+    nid.uID = m_nTrayIconId;
+    nid.uFlags = NIF_INFO;
+    nid.dwInfoFlags = NIIF_ERROR;
+    ::lstrcpynA(nid.szInfo, text, sizeof nid.szInfo);
+    ::lstrcpynA(nid.szInfoTitle, AfxGetApp()->m_pszAppName, sizeof nid.szInfoTitle);
+    NotifyIcon(NIM_MODIFY, &nid);
+}

@@ -1,0 +1,42 @@
+// CTrayWnd: the hidden agent window that owns the tray icon, the monitoring
+// state and the program's place in the clipboard viewer chain.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "framework/wnd.h"
+
+class CTrayWnd : public CWnd {
+public:
+    // A hidden tool window, neither on the taskbar nor in the task switcher.
+    virtual BOOL Create();
+
+    void ToggleMonitoring();
+    void UpdateTrayIcon();
+    // Leaves the chain, removes the icon and ends the message loop with code 0.
+    void Exit();
+
+    UINT m_nTrayIconId = 0;
+    BOOL m_bMonitoring = FALSE;
+    BOOL m_bDialogOpen = FALSE;
+    HWND m_hWndNextViewer = nullptr;
+
+protected:
+    // The clipboard-chain messages are handled here, ahead of the message map.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    const MessageMap* GetMessageMap() const override;
+
+    // Every record the shell's notification area gets passes through here.
+    virtual BOOL NotifyIcon(DWORD dwMessage, NOTIFYICONDATAA* pData);
+
+    int OnCreate(LPCREATESTRUCTA pCreateStruct);
+    void OnClose();
+
+private:
+    void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
+    void OnChangeCbChain(WPARAM wParam, LPARAM lParam);
+    void AddTrayIcon(UINT nIconId);
+    void RemoveTrayIcon();
+    void ShowLaunchFailure(HRESULT hr);
+};

@@ -1,0 +1,162 @@
+// Turning clipboard text into searches, each opened in a new browser window.
+#include "search/clipboard_search.h"
+
+#include <comdef.h>
+#include <exdisp.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <new>
+
+#include "app/search_app.h"
+#include "framework/holders.h"
+#include "search/line_cutter.h"
+
+namespace {
+
+// The automation convention for an omitted optional argument. Made before
+// start-up and only read afterwards, so nested launches can share it.
+VARIANT MakeMissingArgument()
+{
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_ERROR;
+    v.scode = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+VARIANT g_varMissing = MakeMissingArgument();
+
+void Check(HRESULT hr)
+{
+    if (FAILED(hr))
+        throw _com_error(hr);
+}
+
+// An automation string from ANSI text, converted on the heap whatever its length.
+CBstr MakeBstr(const CString& text)
+{
+    const int nWide = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, nullptr, 0);
+    if (nWide <= 0)
+        return CBstr();
+    CBstr bstr(::SysAllocStringLen(nullptr, nWide - 1));
+    if (bstr)
+        ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, bstr.get(), nWide);
+    return bstr;
+}
+
+// Password managers mark what they copy so that clipboard watchers leave it alone.
+bool IsMarkedPrivate()
+{
+    static const UINT cfExclude = ::RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
+    static const UINT cfHistory = ::RegisterClipboardFormatA("CanIncludeInClipboardHistory");
+    if (::IsClipboardFormatAvailable(cfExclude))
+        return true;
+    if (!::IsClipboardFormatAvailable(cfHistory))
+        return false;
+    const CGlobalLock history(::GetClipboardData(cfHistory));
+    DWORD allowed = 1;
+    if (history.size() >= sizeof allowed)
+        std::memcpy(&allowed, history.get(), sizeof allowed);
+    return allowed == 0;
+}
+
+// The clipboard's text up to its first zero byte. The clipboard is closed
+// again before this returns; no search runs while it is open.
+bool CopyClipboardText(CString& text)
+{
+    const CClipboardOpen clipboard(nullptr);
+    if (!clipboard || IsMarkedPrivate())
+        return false;
+    const CGlobalLock data(::GetClipboardData(CF_TEXT));
+    const char* bytes = static_cast<const char*>(data.get());
+    const SIZE_T size = data.size();
+    const void* zero = bytes ? std::memchr(bytes, '\0', size) : nullptr;
+    const SIZE_T length = zero ? static_cast<const char*>(zero) - bytes : size;
+    if (length > 0x7FFFFFFF)
+        return false;
+    text = CString(bytes, static_cast<int>(length));
+    return true;
+}
+
+}  // namespace
+
+HRESULT SearchClipboardText()
+{
+    if (!::IsClipboardFormatAvailable(CF_TEXT))
+        return S_OK;
+    CString text;
+    try {
+        if (!CopyClipboardText(text))
+            return S_OK;
+    } catch (const std::bad_alloc&) {
+        return S_OK;
+    }
+
+    HRESULT hrFirstFailure = S_OK;
+    CLineCutter cutter(text);
+    for (;;) {
+        try {
+            CString line;
+            if (!cutter.Next(line))
+                break;
+            if (line.IsEmpty())
+                continue;
+            const CString query = PercentEncodeAll(line);
+            const CString right = theApp.GetCurrentSiteRight();
+            const CString left = theApp.GetCurrentSiteLeft();
+            CString url;
+            url.Format("%s%s%s", static_cast<const char*>(left), static_cast<const char*>(query),
+                       static_cast<const char*>(right));
+            if (theApp.IsStarted())
+                OpenSearchWindow(url);
+            else
+                ::ShellExecuteA(nullptr, nullptr, url, nullptr, nullptr, SW_SHOWNORMAL);
+        } catch (const _com_error& e) {
+            if (SUCCEEDED(hrFirstFailure))
+                hrFirstFailure = e.Error();
+        } catch (const std::bad_alloc&) {
+            // A line too large for memory is skipped; the others still run.
+        }
+    }
+    return hrFirstFailure;
+}
+
+void OpenSearchWindow(const CString& url)
+{
+    CComRef<IWebBrowser2> browser;
+    {
+        CComRef<IUnknown> unknown;
+        const HRESULT hr = ::CoCreateInstance(CLSID_InternetExplorer, nullptr,
+                                              CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
+                                              IID_IUnknown, reinterpret_cast<void**>(unknown.Receive()));
+        if (SUCCEEDED(hr) && SUCCEEDED(::OleRun(unknown.get())))
+            unknown.get()->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Receive()));
+    }
+    if (!browser)
+        throw _com_error(E_POINTER);
+
+    // Every new window works online and shows its bars whatever the
+    // browser's own settings for new windows say.
+    Check(browser.get()->put_Offline(VARIANT_FALSE));
+    Check(browser.get()->put_AddressBar(VARIANT_TRUE));
+    Check(browser.get()->put_StatusBar(VARIANT_TRUE));
+    {
+        const CBstr status = MakeBstr("Torven");
+        if (!status)
+            throw _com_error(E_OUTOFMEMORY);
+        Check(browser.get()->put_StatusText(status.get()));
+    }
+
+    CVariant target;
+    CBstr urlString = MakeBstr(url);
+    if (!urlString)
+        throw _com_error(E_OUTOFMEMORY);
+    target.get()->vt = VT_BSTR;
+    target.get()->bstrVal = urlString.release();
+
+    // Shown only now, with its bars and status text already in place.
+    Check(browser.get()->put_Visible(VARIANT_TRUE));
+    Check(browser.get()->Navigate2(target.get(), &g_varMissing, &g_varMissing, &g_varMissing, &g_varMissing));
+    Check(target.Clear());
+}

@@ -1,0 +1,114 @@
+// Quillfind.exe itself, started as a user starts it and driven from outside.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/browser_log.h"
+#include "tests/support/settings_file.h"
+#include "tests/support/wine_test_util.h"
+
+namespace {
+
+using testutil::Recorders;
+using Strings = std::vector<std::string>;
+
+class Program {
+public:
+    Program()
+    {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        std::string command = "\"" + testutil::WinPath(QF_EXE_PATH) + "\"";
+        m_started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program()
+    {
+        if (!m_started)
+            return;
+        if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
+            ::TerminateProcess(m_pi.hProcess, 99);
+        ::CloseHandle(m_pi.hThread);
+        ::CloseHandle(m_pi.hProcess);
+    }
+
+    bool Started() const { return m_started != FALSE; }
+
+    HWND WaitForAgent() const
+    {
+        HWND hWnd = nullptr;
+        testutil::PumpUntil([&] { return (hWnd = ::FindWindowA(nullptr, "TORVEN_QUILLFIND")) != nullptr; });
+        return hWnd;
+    }
+
+    // The exit code, or STILL_ACTIVE if it does not end in time.
+    DWORD WaitForExit(DWORD timeoutMs = 10000) const
+    {
+        testutil::PumpUntil([&] { return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
+        DWORD code = STILL_ACTIVE;
+        ::GetExitCodeProcess(m_pi.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+    BOOL m_started = FALSE;
+};
+
+TEST(Program, SearchesStartUpTextThroughTheShellAndLaterCopiesByAutomation)
+{
+    SettingsFile::Remove();
+    Recorders recorders;
+    ASSERT_TRUE(testutil::SetClipboard("abc"));
+
+    Program program;
+    ASSERT_TRUE(program.Started());
+    const HWND hWndAgent = program.WaitForAgent();
+    ASSERT_NE(nullptr, hWndAgent);
+    ASSERT_TRUE(recorders.WaitUrls(1));
+    EXPECT_EQ(Strings{"http://www.google.co.jp/search?q=%61%62%63&hl=ja&lr="}, recorders.Urls());
+    EXPECT_TRUE(recorders.BrowserLines().empty());
+
+    // A viewer that joins later sits ahead of Quillfind and hands it the change.
+    testutil::ChainViewer viewer;
+    ASSERT_EQ(hWndAgent, viewer.m_hWndNext);
+    ASSERT_TRUE(testutil::SetClipboard("first\r\nsecond\r\n"));
+    ASSERT_TRUE(recorders.WaitReleased(2));
+    EXPECT_EQ((Strings{"http://www.google.co.jp/search?q=%66%69%72%73%74&hl=ja&lr=",
+                       "http://www.google.co.jp/search?q=%73%65%63%6F%6E%64&hl=ja&lr="}),
+              recorders.Navigated());
+    EXPECT_EQ(1u, recorders.Urls().size());
+
+    ::PostMessageA(hWndAgent, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.WaitForExit());
+    EXPECT_FALSE(::IsWindow(hWndAgent));
+
+    // The chain is whole without it: our viewer's next is no longer Quillfind.
+    testutil::Pump(100);
+    EXPECT_NE(hWndAgent, viewer.m_hWndNext);
+}
+
+TEST(Program, StartsWithNothingToSearchAndEndsWithCodeZero)
+{
+    SettingsFile::Remove();
+    Recorders recorders;
+    testutil::EmptyTheClipboard();
+
+    Program program;
+    ASSERT_TRUE(program.Started());
+    const HWND hWndAgent = program.WaitForAgent();
+    ASSERT_NE(nullptr, hWndAgent);
+    EXPECT_FALSE(::IsWindowVisible(hWndAgent));
+    EXPECT_TRUE(testutil::PumpUntil([&] { return ::GetClipboardViewer() == hWndAgent; }));
+
+    ::PostMessageA(hWndAgent, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.WaitForExit());
+    EXPECT_NE(hWndAgent, ::GetClipboardViewer());
+    EXPECT_TRUE(recorders.Urls().empty());
+    EXPECT_FALSE(SettingsFile::Exists());
+}
+
+}  // namespace
