@@ -4,9 +4,12 @@
 #include <objbase.h>
 
 #include "framework/cstring.h"
+#include "framework/holders.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "search/clipboard_search.h"
+#include "ui/about_dlg.h"
+#include "ui/settings_dlg.h"
 
 namespace {
 
@@ -40,6 +43,11 @@ const MessageMap* CTrayWnd::GetMessageMap() const
     static const MessageMapEntry entries[] = {
         OnMessage<&CTrayWnd::OnCreate>(WM_CREATE),
         OnMessage<&CTrayWnd::OnClose>(WM_CLOSE),
+        OnMessage<&CTrayWnd::OnTrayNotify>(WM_TRAYNOTIFY),
+        OnCommand<&CTrayWnd::ToggleMonitoring>(ID_TRAY_TOGGLE),
+        OnCommand<&CTrayWnd::Exit>(ID_TRAY_EXIT),
+        OnCommand<&CTrayWnd::OnOpenSettings>(ID_TRAY_SETTINGS),
+        OnCommand<&CTrayWnd::OnOpenVersion>(ID_TRAY_VERSION),
     };
     static const MessageMap map = MakeMessageMap(nullptr, entries);
     return &map;
@@ -114,6 +122,52 @@ void CTrayWnd::Exit()
     ::ChangeClipboardChain(m_hWnd, m_hWndNextViewer);
     RemoveTrayIcon();
     ::PostQuitMessage(0);
+}
+
+void CTrayWnd::OnTrayNotify(UINT, UINT nMouseMessage)
+{
+    if (nMouseMessage == WM_LBUTTONDOWN)
+        ToggleMonitoring();
+    else if (nMouseMessage == WM_RBUTTONDOWN && !m_bDialogOpen)
+        ShowTrayMenu();
+}
+
+void CTrayWnd::ShowTrayMenu()
+{
+    const CMenuHandle menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAYMENU)));
+    const HMENU hPopup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (!hPopup)
+        return;
+
+    CString toggle;
+    toggle.LoadString(m_bMonitoring ? IDS_DISABLE : IDS_ENABLE);
+    ::ModifyMenuA(hPopup, ID_TRAY_TOGGLE, MF_BYCOMMAND | MF_STRING, ID_TRAY_TOGGLE, toggle);
+
+    POINT pt;
+    ::GetCursorPos(&pt);
+    // A tray menu only closes on a click elsewhere if its owner is in the
+    // foreground, and only reliably if a message follows the tracking.
+    SetForegroundWindow();
+    ::TrackPopupMenu(hPopup, TPM_LEFTALIGN, pt.x, pt.y, 0, m_hWnd, nullptr);
+    PostMessage(WM_NULL);
+}
+
+// The dialogs run modally; while they do, the right button shows no menu, so
+// at most one of them is open.
+void CTrayWnd::OnOpenSettings()
+{
+    m_bDialogOpen = TRUE;
+    CSettingsDlg dlg;
+    dlg.DoModal();
+    m_bDialogOpen = FALSE;
+}
+
+void CTrayWnd::OnOpenVersion()
+{
+    m_bDialogOpen = TRUE;
+    CAboutDlg dlg;
+    dlg.DoModal();
+    m_bDialogOpen = FALSE;
 }
 
 void CTrayWnd::ToggleMonitoring()

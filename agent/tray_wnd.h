@@ -32,6 +32,13 @@ protected:
 
     int OnCreate(LPCREATESTRUCTA pCreateStruct);
     void OnClose();
+    void OnTrayNotify(UINT nIconId, UINT nMouseMessage);
+    void OnOpenSettings();
+    void OnOpenVersion();
+
+    // Shows the tray menu at the mouse cursor; the chosen command comes back
+    // to this window as WM_COMMAND.
+    void ShowTrayMenu();
 
 private:
     void OnDrawClipboard(WPARAM wParam, LPARAM lParam);

@@ -14,11 +14,13 @@ add_library(qf_app OBJECT
   framework/win_app.cpp
   agent/tray_wnd.cpp
   app/search_app.cpp
-  search/clipboard_search.cpp)
+  search/clipboard_search.cpp
+  ui/about_dlg.cpp
+  ui/settings_dlg.cpp)
 target_link_libraries(qf_app PUBLIC qf_core ${QF_SYSTEM_LIBS})
 target_compile_options(qf_app PRIVATE ${QF_WARNINGS})
 
-add_library(qf_resources OBJECT res/quillfind.rc)
+add_library(qf_resources OBJECT res/quillfind.rc res/dialogs.rc)
 target_include_directories(qf_resources PRIVATE ${CMAKE_SOURCE_DIR}/res)
 set_source_files_properties(res/quillfind.rc PROPERTIES OBJECT_DEPENDS
   "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_SOURCE_DIR}/res/quillfind.manifest;${CMAKE_SOURCE_DIR}/res/active.ico;${CMAKE_SOURCE_DIR}/res/inactive.ico")
@@ -40,6 +42,8 @@ add_executable(quillfind_tests
   tests/app/program_test.cpp
   tests/agent/tray_wnd_test.cpp
   tests/search/clipboard_search_test.cpp
+  tests/ui/dialog_templates_test.cpp
+  tests/ui/settings_dlg_test.cpp
   $<TARGET_OBJECTS:qf_resources>)
 target_link_libraries(quillfind_tests PRIVATE qf_app GTest::gtest version)
 target_link_options(quillfind_tests PRIVATE ${QF_STATIC_LINK})
@@ -60,3 +64,12 @@ set_tests_properties(wine.RegisterDoubles PROPERTIES FIXTURES_SETUP wine_doubles
 # Every Wine test shares one clipboard, one tray and one Windows folder.
 gtest_discover_tests(quillfind_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES RESOURCE_LOCK wine FIXTURES_REQUIRED wine_doubles TIMEOUT 120)
+
+# End-to-end: the real program under Wine, driven from outside with the mouse
+# and the keyboard on the test display.
+foreach(script tray_clicks)
+  add_test(NAME e2e.${script} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh)
+  set_tests_properties(e2e.${script} PROPERTIES
+    RESOURCE_LOCK wine FIXTURES_REQUIRED wine_doubles TIMEOUT 180
+    ENVIRONMENT "E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_CLIP_TOOL=$<TARGET_FILE:clip_tool>;E2E_CHAIN_VIEWER=$<TARGET_FILE:chain_viewer>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")
+endforeach()

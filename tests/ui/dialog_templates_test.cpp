@@ -1,0 +1,2 @@
+// The compiled dialog templates.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// The settings dialog, driven for real.
+#include <gtest/gtest.h>
