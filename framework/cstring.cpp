@@ -44,8 +44,13 @@ bool CString::LoadString(unsigned nID)
 
 int CString::Find(char ch, int nStart) const
 {
-    const char sub[2] = {ch, '\0'};
-    return Find(sub, nStart);
+    if (nStart < 0 || nStart > GetLength())
+        return -1;
+    for (size_t i = static_cast<size_t>(nStart); i < m_str.size(); i += CharWidth(m_str, i)) {
+        if (m_str[i] == ch)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 int CString::Find(const char* pszSub, int nStart) const

@@ -9,7 +9,9 @@
 #include <windows.h>
 #endif
 
-#if defined(__GNUC__)
+#if defined(__clang__)
+#define CSTRING_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#elif defined(__GNUC__)
 #define CSTRING_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #else
 #define CSTRING_PRINTF(fmt, args)
@@ -50,7 +52,7 @@ public:
     CString& Trim() { return TrimRight().TrimLeft(); }
 
     void Format(const char* pszFormat, ...) CSTRING_PRINTF(2, 3);
-    void FormatV(const char* pszFormat, va_list args);
+    void FormatV(const char* pszFormat, va_list args) CSTRING_PRINTF(2, 0);
 
     CString& Append(const char* pch, int nLength);
     // Resizes the text to nLength bytes and hands out its storage for filling.

@@ -49,6 +49,14 @@ TEST(CStringFind, StepsOverDoubleByteCharacters)
     }
 }
 
+TEST(CStringFind, FindsAZeroByteInsideTheText)
+{
+    const CString text("a\0b\0", 4);
+    EXPECT_EQ(1, text.Find('\0'));
+    EXPECT_EQ(3, text.Find('\0', 2));
+    EXPECT_EQ(-1, CString("ab").Find('\0'));
+}
+
 TEST(CStringFind, SingleBytePageSeesEveryByte)
 {
     mbcs::SelectCodePage(1252);
