@@ -44,6 +44,7 @@ add_executable(quillfind_tests
   tests/search/clipboard_search_test.cpp
   tests/ui/dialog_templates_test.cpp
   tests/ui/settings_dlg_test.cpp
+  tests/reliability/reliability_test.cpp
   $<TARGET_OBJECTS:qf_resources>)
 target_link_libraries(quillfind_tests PRIVATE qf_app GTest::gtest version)
 target_link_options(quillfind_tests PRIVATE ${QF_STATIC_LINK})
@@ -54,6 +55,7 @@ target_compile_definitions(quillfind_tests PRIVATE
 add_dependencies(quillfind_tests Quillfind fake_browser url_recorder clip_tool chain_viewer)
 
 add_subdirectory(tests/support)
+add_subdirectory(bench)
 
 # The recording doubles stand in for the browser's automation server and the
 # shell's URL handler in the test prefix.

@@ -1,0 +1,2 @@
+// The program under faults and load.
+#include <gtest/gtest.h>
