@@ -17,10 +17,12 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
     value = text.Left(got);
 }
 
+// Bound afresh at every exchange: after a run the object still holds the
+// handle of a control that is gone, and the next run of the same dialog
+// object must not talk to it.
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
-    if (!rControl.m_hWnd)
-        rControl.m_hWnd = pDX->m_pDlgWnd->GetDlgItem(nIDC);
+    rControl.m_hWnd = pDX->m_pDlgWnd->GetDlgItem(nIDC);
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
@@ -58,22 +60,32 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM, LPARAM lPa
     pDlg->Attach(hWnd);
     pDlg->m_pfnSuper =
         reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StdWndProc)));
-    const bool bCenter = pDlg->IsAtTemplateOrigin();
+    RECT rcBefore;
+    ::GetWindowRect(hWnd, &rcBefore);
     const BOOL bSetFocus = pDlg->OnInitDialog();
-    if (bCenter)
+    // As the classic framework does: a dialog that placed itself during
+    // OnInitDialog stays where it put itself.
+    RECT rcAfter;
+    ::GetWindowRect(hWnd, &rcAfter);
+    if (rcAfter.left == rcBefore.left && rcAfter.top == rcBefore.top && pDlg->IsTemplateAtOrigin())
         pDlg->CenterWindow();
     return bSetFocus;
 }
 
-bool CDialog::IsAtTemplateOrigin() const
+bool CDialog::IsTemplateAtOrigin() const
 {
-    POINT origin = {0, 0};
-    const HWND hWndOwner = ::GetWindow(m_hWnd, GW_OWNER);
-    if (hWndOwner)
-        ::ClientToScreen(hWndOwner, &origin);
-    RECT rc;
-    ::GetWindowRect(m_hWnd, &rc);
-    return rc.left == origin.x && rc.top == origin.y;
+    const HMODULE hModule = ::GetModuleHandleA(nullptr);
+    const HRSRC hResource = ::FindResourceA(hModule, MAKEINTRESOURCEA(m_nIDTemplate), RT_DIALOG);
+    const auto* pTemplate =
+        hResource ? static_cast<const BYTE*>(::LockResource(::LoadResource(hModule, hResource))) : nullptr;
+    if (!pTemplate)
+        return false;
+    // An extended template starts with version 1 and 0xFFFF; its position
+    // follows the help id, both styles and the item count.
+    const WORD* pWords = reinterpret_cast<const WORD*>(pTemplate);
+    const bool bExtended = pWords[0] == 1 && pWords[1] == 0xFFFF;
+    const auto* pPosition = reinterpret_cast<const short*>(pTemplate + (bExtended ? 18 : 10));
+    return pPosition[0] == 0 && pPosition[1] == 0;
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)

@@ -35,8 +35,8 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // Whether the window still stands where a template position of 0, 0 puts it.
-    bool IsAtTemplateOrigin() const;
+    // Whether the template places the dialog at 0, 0, which asks for centring.
+    bool IsTemplateAtOrigin() const;
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

@@ -129,6 +129,14 @@ LRESULT CWnd::Default()
     return DefWindowProc(m_pCurrentMsg->message, m_pCurrentMsg->wParam, m_pCurrentMsg->lParam);
 }
 
+void CWnd::GetWindowText(CString& rString) const
+{
+    const int n = ::GetWindowTextLengthA(m_hWnd);
+    CString text;
+    char* buffer = text.GetBufferSetLength(n + 1);
+    rString = text.Left(::GetWindowTextA(m_hWnd, buffer, n + 1));
+}
+
 void CWnd::CenterWindow()
 {
     RECT rcWindow;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "framework/cstring.h"
+
 class CWnd;
 
 // One row of a message map: a window message, or a WM_COMMAND with its
@@ -103,6 +105,12 @@ constexpr MessageMap MakeMessageMap(const MessageMap* pBaseMap, const MessageMap
     return {pBaseMap, entries, N};
 }
 
+// A class with no handlers of its own: everything goes to its base's map.
+constexpr MessageMap MakeMessageMap(const MessageMap* pBaseMap)
+{
+    return {pBaseMap, nullptr, 0};
+}
+
 class CWnd {
 public:
     CWnd() = default;
@@ -140,6 +148,11 @@ public:
     }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(RECT* pRect) const { ::GetClientRect(m_hWnd, pRect); }
+    void GetWindowText(CString& rString) const;
+    int MessageBox(const char* pszText, const char* pszCaption, UINT nType = MB_OK) const
+    {
+        return ::MessageBoxA(m_hWnd, pszText, pszCaption, nType);
+    }
 
     // Centres the window over its owner, or in the work area when the owner
     // is missing, hidden or minimised.

@@ -6,4 +6,9 @@
 class CAboutDlg : public CDialog {
 public:
     CAboutDlg();
+    ~CAboutDlg() override;
+
+protected:
+    const MessageMap* GetMessageMap() const override;
+    void DoDataExchange(CDataExchange* pDX) override;
 };

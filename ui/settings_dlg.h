@@ -1,9 +1,48 @@
 // CSettingsDlg: the settings dialog that edits the site table.
 #pragma once
 
+#include <windows.h>
+
+#include "framework/combo_box.h"
+#include "framework/cstring.h"
 #include "framework/dialog.h"
 
 class CSettingsDlg : public CDialog {
 public:
     explicit CSettingsDlg(CWnd* pParent = nullptr);
+    ~CSettingsDlg() override;
+
+    // The table's fixed size; the string resource IDS_SITE_COUNT says how
+    // many of its rows are in use.
+    static constexpr int kTableRows = 10;
+
+    CComboBox m_comboSite;
+    CString m_strLeft;
+    CString m_strRight;
+    CString m_strSample;
+    CString m_strName;
+    HICON m_hIcon;
+    CString m_strSiteName[kTableRows];
+    CString m_strSiteRight[kTableRows];
+    CString m_strSiteLeft[kTableRows];
+
+protected:
+    const MessageMap* GetMessageMap() const override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnSelChangeSite();
+    void OnKillFocusLeft();
+    void OnKillFocusRight();
+    void OnKillFocusName();
+
+    // Shows the row of the list's selection in the four boxes.
+    void ShowSelectedSite();
+
+private:
+    void AddAboutItem();
 };
