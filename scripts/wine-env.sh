@@ -33,9 +33,9 @@ qf_registry_file() {
 }
 
 # Makes WINEPREFIX ($1) if it is missing: booted once, then kept as a pristine
-# copy beside it so later runs start fresh in a second.
+# copy ($2, or beside it) so later runs start fresh in a second.
 qf_prepare_prefix() {
-  local prefix=$1 pristine=$1.pristine
+  local prefix=$1 pristine=${2:-$1.pristine}
   if [ ! -f "$pristine/system.reg" ]; then
     rm -rf "$pristine"
     mkdir -p "$(dirname "$pristine")"
@@ -48,6 +48,21 @@ qf_prepare_prefix() {
   rm -rf "$prefix"
   cp -a "$pristine" "$prefix"
   export WINEPREFIX=$prefix
+}
+
+# The prefix scripts/run starts Quillfind.exe in ($1), made from the pristine
+# copy ($3, or beside it) unless it is there already. Wine's own browser
+# automation server fails calls every search makes, so the program's own
+# ($2, quillfind_browser.dll) is registered in it on every run, which also
+# keeps the registration pointing at the current build.
+qf_prepare_run_prefix() {
+  local prefix=$1 bridge=$2 pristine=${3:-}
+  [ -f "$prefix/system.reg" ] || qf_prepare_prefix "$prefix" "$pristine"
+  export WINEPREFIX=$prefix
+  wine regsvr32 /s "$(winepath -w "$bridge" 2>/dev/null)" </dev/null >/dev/null 2>&1 || {
+    echo "could not register $bridge in $prefix" >&2
+    return 1
+  }
 }
 
 # Starts the prefix's wineserver and its services before any test reads our
