@@ -70,9 +70,9 @@ gtest_discover_tests(quillfind_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST
 
 # End-to-end: the real program under Wine, driven from outside with the mouse
 # and the keyboard on the test display.
-foreach(script tray_clicks linux_road)
+foreach(script tray_clicks typical_day linux_road)
   add_test(NAME e2e.${script} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh)
   set_tests_properties(e2e.${script} PROPERTIES
     RESOURCE_LOCK wine FIXTURES_REQUIRED wine_doubles TIMEOUT 180
-    ENVIRONMENT "E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_CLIP_TOOL=$<TARGET_FILE:clip_tool>;E2E_CHAIN_VIEWER=$<TARGET_FILE:chain_viewer>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots;E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>")
+    ENVIRONMENT "E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_CLIP_TOOL=$<TARGET_FILE:clip_tool>;E2E_CHAIN_VIEWER=$<TARGET_FILE:chain_viewer>;E2E_SHELL_RESTART=$<TARGET_FILE:shell_restart>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots;E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>")
 endforeach()

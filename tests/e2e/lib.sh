@@ -64,7 +64,8 @@ e2e_copy() {
 # Where Wine's own tray window shows the first icon, in screen coordinates.
 e2e_tray_icon_xy() {
   local tray x y
-  tray=$(xdotool search --onlyvisible --name "Wine System Tray" | head -1) || return 1
+  tray=$(xdotool search --onlyvisible --name "Wine System Tray" 2>/dev/null | head -1)
+  [ -n "$tray" ] || return 1
   eval "$(xdotool getwindowgeometry --shell "$tray")"
   x=$((X + 13)) y=$((Y + 32))
   echo "$x $y"
@@ -75,14 +76,18 @@ e2e_click_tray() {
   xy=$(e2e_tray_icon_xy) || e2e_fail "no tray icon to click"
   # shellcheck disable=SC2086
   xdotool mousemove $xy click "$1"
-  sleep 0.3
-  # Away from the icon, or stray mouse-move notifications follow.
+  # Away from the icon, or stray mouse-move notifications follow; and past
+  # the double-click time, or the next click arrives as a double click.
+  sleep 0.1
   xdotool mousemove 600 500
+  sleep 0.6
 }
 
 # The program's pop-up menu, the only window of it that is shown.
 e2e_menu_window() {
-  xdotool search --onlyvisible --classname "quillfind.exe" | head -1
+  local menu
+  menu=$(xdotool search --onlyvisible --classname "quillfind.exe" 2>/dev/null | head -1)
+  [ -n "$menu" ] && echo "$menu"
 }
 
 # Clicks item $1 (from 0) of an open menu of $2 items, with the mouse.
@@ -92,4 +97,35 @@ e2e_click_menu_item() {
   eval "$(xdotool getwindowgeometry --shell "$menu")"
   local item_height=$(( (HEIGHT - 6) / $2 ))
   xdotool mousemove $((X + 20)) $((Y + 3 + item_height * $1 + item_height / 2)) click 1
+}
+
+# The first shown window whose title matches $1, or nothing.
+e2e_window() {
+  local w
+  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+  [ -n "$w" ] && echo "$w"
+}
+
+# Gives the keyboard to the shown window titled $1; no window manager does.
+e2e_focus() {
+  local w
+  e2e_wait "e2e_window '$1' >/dev/null" || e2e_fail "no window titled $1"
+  w=$(e2e_window "$1")
+  xdotool windowfocus --sync "$w" 2>/dev/null || e2e_fail "could not focus $1"
+}
+
+e2e_open_tray_menu() {
+  e2e_click_tray 3
+  e2e_wait 'e2e_menu_window >/dev/null' || e2e_fail "no menu opened"
+}
+
+# Chooses with the keyboard in the open menu: the keys given, then Return.
+e2e_key_menu() {
+  xdotool windowfocus --sync "$(e2e_menu_window)" 2>/dev/null || e2e_fail "could not focus the menu"
+  xdotool key "$@" Return
+}
+
+# Percent-encodes the Shift_JIS form of UTF-8 text, as the program does.
+e2e_encode() {
+  printf '%s' "$1" | iconv -f UTF-8 -t CP932 | od -An -tx1 | tr -d ' \n' | tr a-f A-F | sed 's/../%&/g'
 }
