@@ -220,13 +220,13 @@ int Run(int argc, wchar_t** argv)
     for (; next < argc; next += 2) {
         if (std::wstring(argv[next]) != L"--format" || next + 1 >= argc)
             return Usage();
-        const std::wstring spec = argv[next + 1];
-        const size_t equals = spec.find(L'=');
+        const std::wstring assignment = argv[next + 1];
+        const size_t equals = assignment.find(L'=');
         if (equals == std::wstring::npos || equals == 0)
             return Usage();
         Format f;
-        f.name = spec.substr(0, equals);
-        if (!ParseHex(spec.substr(equals + 1), f.bytes))
+        f.name = assignment.substr(0, equals);
+        if (!ParseHex(assignment.substr(equals + 1), f.bytes))
             return Usage();
         formats.push_back(std::move(f));
     }
