@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/browser_log.h"
+#include "tests/support/child_process.h"
 #include "tests/support/settings_file.h"
 #include "tests/support/wine_test_util.h"
 
@@ -14,28 +15,10 @@ namespace {
 using testutil::Recorders;
 using Strings = std::vector<std::string>;
 
-class Program {
+// Quillfind.exe, started as a user starts it.
+class Program : public testutil::ChildProcess {
 public:
-    Program()
-    {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        std::string command = "\"" + testutil::WinPath(QF_EXE_PATH) + "\"";
-        m_started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi);
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    ~Program()
-    {
-        if (!m_started)
-            return;
-        if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
-            ::TerminateProcess(m_pi.hProcess, 99);
-        ::CloseHandle(m_pi.hThread);
-        ::CloseHandle(m_pi.hProcess);
-    }
-
-    bool Started() const { return m_started != FALSE; }
+    Program() : ChildProcess(QF_EXE_PATH) {}
 
     HWND WaitForAgent() const
     {
@@ -43,19 +26,6 @@ public:
         testutil::PumpUntil([&] { return (hWnd = ::FindWindowA(nullptr, "TORVEN_QUILLFIND")) != nullptr; });
         return hWnd;
     }
-
-    // The exit code, or STILL_ACTIVE if it does not end in time.
-    DWORD WaitForExit(DWORD timeoutMs = 10000) const
-    {
-        testutil::PumpUntil([&] { return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
-        DWORD code = STILL_ACTIVE;
-        ::GetExitCodeProcess(m_pi.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION m_pi = {};
-    BOOL m_started = FALSE;
 };
 
 TEST(Program, SearchesStartUpTextThroughTheShellAndLaterCopiesByAutomation)
