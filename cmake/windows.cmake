@@ -4,7 +4,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
 
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
 set(QF_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(QF_SYSTEM_LIBS user32 gdi32 shell32 ole32 oleaut32 comctl32 uuid)
+set(QF_SYSTEM_LIBS user32 gdi32 shell32 ole32 oleaut32 comctl32)
 
 # Everything of the program but its entry point, so tests can link it. An
 # object library, since nothing refers to theApp: it must be linked whole.

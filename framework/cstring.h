@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdarg>
-#include <string>
 
 #ifdef _WIN32
 // Before the class, so that LoadString is the same name for every caller.
@@ -20,15 +19,20 @@
 class CString {
 public:
     CString() = default;
-    CString(const char* psz) : m_str(psz ? psz : "") {}
-    CString(const char* pch, int nLength) : m_str(pch, nLength > 0 ? nLength : 0) {}
+    CString(const char* psz);
+    CString(const char* pch, int nLength);
+    CString(const CString& str) : CString(str.m_pchData, str.m_nLength) {}
+    CString(CString&& str) noexcept;
+    CString& operator=(const CString& str);
+    CString& operator=(CString&& str) noexcept;
+    ~CString() { delete[] m_pchData; }
 
-    int GetLength() const { return static_cast<int>(m_str.size()); }
-    bool IsEmpty() const { return m_str.empty(); }
-    void Empty() { m_str.clear(); }
-    char GetAt(int nIndex) const { return m_str[nIndex]; }
-    char operator[](int nIndex) const { return m_str[nIndex]; }
-    operator const char*() const { return m_str.c_str(); }
+    int GetLength() const { return m_nLength; }
+    bool IsEmpty() const { return m_nLength == 0; }
+    void Empty() { Truncate(0); }
+    char GetAt(int nIndex) const { return m_pchData[nIndex]; }
+    char operator[](int nIndex) const { return m_pchData[nIndex]; }
+    operator const char*() const { return m_pchData ? m_pchData : ""; }
 
     // Loads string resource nID; an absent number gives the empty text.
     bool LoadString(unsigned nID);
@@ -57,21 +61,32 @@ public:
     CString& Append(const char* pch, int nLength);
     // Resizes the text to nLength bytes and hands out its storage for filling.
     char* GetBufferSetLength(int nLength);
-    void Preallocate(int nLength) { m_str.reserve(static_cast<size_t>(nLength)); }
+    void Preallocate(int nLength) { Reserve(nLength); }
 
-    CString& operator+=(const CString& str) { m_str += str.m_str; return *this; }
-    CString& operator+=(const char* psz) { m_str += psz; return *this; }
-    CString& operator+=(char ch) { m_str += ch; return *this; }
+    CString& operator+=(const CString& str) { return Append(str.m_pchData, str.m_nLength); }
+    CString& operator+=(const char* psz);
+    CString& operator+=(char ch) { return Append(&ch, 1); }
 
     friend CString operator+(CString a, const CString& b) { return a += b; }
     friend CString operator+(CString a, const char* b) { return a += b; }
     friend CString operator+(const char* a, const CString& b) { return CString(a) += b; }
 
-    friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
-    friend bool operator==(const CString& a, const char* b) { return a.m_str == b; }
+    friend bool operator==(const CString& a, const CString& b);
+    friend bool operator==(const CString& a, const char* b) { return a == CString(b); }
     friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
     friend bool operator!=(const CString& a, const char* b) { return !(a == b); }
 
 private:
-    std::string m_str;
+    // Storage for at least nCapacity bytes and the terminating zero; the text is kept.
+    void Reserve(int nCapacity);
+    // Moves the text to a new block of nCapacity bytes; returns the old one to free.
+    char* Reallocate(int nCapacity);
+    void SetLength(int nLength);
+    // Shortens the text in place; nLength is at most the length.
+    void Truncate(int nLength);
+
+    // Zero-terminated, or null while nothing was ever stored.
+    char* m_pchData = nullptr;
+    int m_nLength = 0;
+    int m_nCapacity = 0;
 };

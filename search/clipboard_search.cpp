@@ -15,6 +15,12 @@
 
 namespace {
 
+// The platform's published identifiers, spelled out here: the SDK's library
+// of them would bring hundreds of unrelated ones into the program.
+const CLSID kClsidBrowserApplication = {0x0002DF01, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kIidWebBrowser2 = {0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+
 // The automation convention for an omitted optional argument. Made before
 // start-up and only read afterwards, so nested launches can share it.
 VARIANT MakeMissingArgument()
@@ -127,11 +133,11 @@ void OpenSearchWindow(const CString& url)
     CComRef<IWebBrowser2> browser;
     {
         CComRef<IUnknown> unknown;
-        const HRESULT hr = ::CoCreateInstance(CLSID_InternetExplorer, nullptr,
+        const HRESULT hr = ::CoCreateInstance(kClsidBrowserApplication, nullptr,
                                               CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
-                                              IID_IUnknown, reinterpret_cast<void**>(unknown.Receive()));
+                                              kIidUnknown, reinterpret_cast<void**>(unknown.Receive()));
         if (SUCCEEDED(hr) && SUCCEEDED(::OleRun(unknown.get())))
-            unknown.get()->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Receive()));
+            unknown.get()->QueryInterface(kIidWebBrowser2, reinterpret_cast<void**>(browser.Receive()));
     }
     if (!browser)
         throw _com_error(E_POINTER);

@@ -1,7 +1,9 @@
 // CString in Shift_JIS and in a single-byte code page.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "framework/cstring.h"
 #include "framework/mbcs.h"
@@ -135,6 +137,25 @@ TEST(CStringFormat, GrowsToAnyLength)
 
     text.Format("%s", "");
     EXPECT_TRUE(text.IsEmpty());
+}
+
+TEST(CStringValue, AppendsToItselfAndCopiesIndependently)
+{
+    CString text("ab");
+    for (int i = 0; i < 12; ++i)
+        text += text;
+    ASSERT_EQ(2 << 12, text.GetLength());
+    EXPECT_EQ(0, std::memcmp(static_cast<const char*>(text) + 4094, "abab", 4));
+
+    CString copy = text;
+    text.Trim();
+    copy += "!";
+    EXPECT_EQ((2 << 12) + 1, copy.GetLength());
+    EXPECT_EQ(2 << 12, text.GetLength());
+
+    CString moved = std::move(copy);
+    EXPECT_EQ('!', moved[2 << 12]);
+    EXPECT_STREQ("", static_cast<const char*>(CString()));
 }
 
 TEST(CStringValue, CountsBytesAndCompares)
