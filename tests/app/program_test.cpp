@@ -7,7 +7,6 @@
 
 #include "tests/support/browser_log.h"
 #include "tests/support/child_process.h"
-#include "tests/support/settings_file.h"
 #include "tests/support/wine_test_util.h"
 
 namespace {
@@ -15,10 +14,19 @@ namespace {
 using testutil::Recorders;
 using Strings = std::vector<std::string>;
 
+// The program's own settings file, beside the test program's in the Windows folder.
+std::string ProgramSettingsPath()
+{
+    char dir[MAX_PATH];
+    ::GetWindowsDirectoryA(dir, MAX_PATH);
+    return std::string(dir) + "\\Quillfind.INI";
+}
+
 // Quillfind.exe, started as a user starts it.
 class Program : public testutil::ChildProcess {
 public:
     Program() : ChildProcess(QF_EXE_PATH) {}
+    ~Program() { ::DeleteFileA(ProgramSettingsPath().c_str()); }
 
     HWND WaitForAgent() const
     {
@@ -30,7 +38,7 @@ public:
 
 TEST(Program, SearchesStartUpTextThroughTheShellAndLaterCopiesByAutomation)
 {
-    SettingsFile::Remove();
+    ::DeleteFileA(ProgramSettingsPath().c_str());
     Recorders recorders;
     ASSERT_TRUE(testutil::SetClipboard("abc"));
 
@@ -63,7 +71,7 @@ TEST(Program, SearchesStartUpTextThroughTheShellAndLaterCopiesByAutomation)
 
 TEST(Program, StartsWithNothingToSearchAndEndsWithCodeZero)
 {
-    SettingsFile::Remove();
+    ::DeleteFileA(ProgramSettingsPath().c_str());
     Recorders recorders;
     testutil::EmptyTheClipboard();
 
@@ -78,7 +86,8 @@ TEST(Program, StartsWithNothingToSearchAndEndsWithCodeZero)
     EXPECT_EQ(0u, program.WaitForExit());
     EXPECT_NE(hWndAgent, ::GetClipboardViewer());
     EXPECT_TRUE(recorders.Urls().empty());
-    EXPECT_FALSE(SettingsFile::Exists());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(ProgramSettingsPath().c_str()))
+        << "starting and ending must not write settings";
 }
 
 }  // namespace

@@ -17,10 +17,15 @@ e2e_start() {
   e2e_pids+=("$e2e_last_pid")
 }
 
+# The program's settings file in the test prefix, shared with later tests.
+e2e_ini=$WINEPREFIX/drive_c/windows/Quillfind.INI
+rm -f "$e2e_ini"
+
 e2e_cleanup() {
   local pid
   for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$e2e_work"
+  rm -f "$e2e_ini"
 }
 trap e2e_cleanup EXIT
 

@@ -11,13 +11,12 @@ google=http://www.google.co.jp/search?q=
 google_right='&hl=ja&lr='
 browser=$e2e_work/browser.log
 urls=$e2e_work/urls.log
-ini=$WINEPREFIX/drive_c/windows/Quillfind.INI
+ini=$e2e_ini
 settings_title="Quill To Find"
 about_title="Quillfind"
 viewer_log=$e2e_work/viewer.log
 xclip_pid=
 
-rm -f "$ini"
 wine "$E2E_CLIP_TOOL" empty </dev/null >/dev/null 2>&1
 
 # Joined before Quillfind, the viewer sits behind it in the chain.
@@ -73,10 +72,16 @@ windows_copy "back"
 e2e_wait '[ "$(navigated)" -eq 4 ]' || e2e_fail "not searching after switching back on"
 
 # Japanese from the Linux side is searched as Shift_JIS; it is also the site
-# name pasted into the dialog below.
+# name pasted into the dialog below. Wine may announce one Linux-side copy
+# more than once, and each announcement is searched: from here on the counts
+# are relative.
 linux_copy "和英サイト"
-e2e_wait '[ "$(navigated)" -eq 5 ]' || e2e_fail "the Linux copy was not searched"
+e2e_wait '[ "$(navigated)" -ge 5 ]' || e2e_fail "the Linux copy was not searched"
+sleep 0.5
 grep -q "Navigate2 $google$(e2e_encode "和英サイト")$google_right|" "$browser" || e2e_fail "the Japanese query was not Shift_JIS"
+[ "$(grep Navigate2 "$browser" | tail -n +5 | grep -vc "$(e2e_encode "和英サイト")")" -eq 0 ] ||
+  e2e_fail "the Linux copy searched something else"
+searched=$(navigated)
 
 # Settings: row 2 becomes the current site with a new name and new parts,
 # typed for real; Enter saves what the last box holds.
@@ -93,7 +98,7 @@ grep -q '^Current Url Index=1' "$ini" || e2e_fail "current site not saved: $(cat
 [ "$(grep -a '^WWW Search Site Name 2=' "$ini" | tr -d '\r' | iconv -f CP932 -t UTF-8)" = "WWW Search Site Name 2=和英サイト" ] ||
   e2e_fail "pasted name not saved"
 windows_copy "abc"
-e2e_wait '[ "$(navigated)" -eq 6 ]' || e2e_fail "the copy after OK was not searched"
+e2e_wait '[ "$(navigated)" -eq $((searched + 1)) ]' || e2e_fail "the copy after OK was not searched"
 grep -q 'Navigate2 http://example.test/find?q=%61%62%63&x=1|' "$browser" || e2e_fail "the new site was not used"
 
 # Second thoughts: edits, then Escape. Opened with the keyboard this time.
@@ -138,7 +143,7 @@ e2e_click_tray 1
 windows_copy "after restart, off"
 e2e_click_tray 1
 windows_copy "after restart, on"
-e2e_wait '[ "$(navigated)" -eq 7 ]' || e2e_fail "the restored icon does not work"
+e2e_wait '[ "$(navigated)" -eq $((searched + 2)) ]' || e2e_fail "the restored icon does not work"
 
 # Evening: "終了", chosen with the keyboard (Up wraps to the last item).
 e2e_open_tray_menu
@@ -149,5 +154,5 @@ wait "$qf_pid" || code=$?
 [ "$code" -eq 0 ] || e2e_fail "exit code $code"
 e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "the tray icon is still there"
 windows_copy "after hours"
-[ "$(navigated)" -eq 7 ] || e2e_fail "searched after exit"
+[ "$(navigated)" -eq $((searched + 2)) ] || e2e_fail "searched after exit"
 echo "typical day: passed"
