@@ -61,7 +61,6 @@ public:
     CString& Append(const char* pch, int nLength);
     // Resizes the text to nLength bytes and hands out its storage for filling.
     char* GetBufferSetLength(int nLength);
-    void Preallocate(int nLength) { Reserve(nLength); }
 
     CString& operator+=(const CString& str) { return Append(str.m_pchData, str.m_nLength); }
     CString& operator+=(const char* psz);

@@ -55,13 +55,6 @@ struct MenuTraits {
 };
 using CMenuHandle = CUniqueHandle<MenuTraits>;
 
-// Only for icons made with LoadImage without LR_SHARED; shared icons stay raw.
-struct IconTraits {
-    using Handle = HICON;
-    static void Free(HICON h) { ::DestroyIcon(h); }
-};
-using CIconHandle = CUniqueHandle<IconTraits>;
-
 struct BstrTraits {
     using Handle = BSTR;
     static void Free(BSTR s) { ::SysFreeString(s); }
