@@ -181,38 +181,39 @@ BOOL CTrayWnd::NotifyIcon(DWORD dwMessage, NOTIFYICONDATAA* pData)
     return ::Shell_NotifyIconA(dwMessage, pData);
 }
 
-// Also run when the shell restarts, so the icon comes back as it was.
-void CTrayWnd::AddTrayIcon(UINT nIconId)
+// The record for this window's icon: what uFlags names is filled in, the
+// callback message and the icon nIconId among it.
+NOTIFYICONDATAA CTrayWnd::MakeRecord(UINT uFlags, UINT nIconId) const
 {
     NOTIFYICONDATAA nid = {};
     nid.cbSize = kRecordSize;
     nid.hWnd = m_hWnd;
     nid.uID = m_nTrayIconId;
-    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    nid.uCallbackMessage = WM_TRAYNOTIFY;
-    nid.hIcon = LoadAppIcon(nIconId);
+    nid.uFlags = uFlags;
+    if (uFlags & NIF_MESSAGE)
+        nid.uCallbackMessage = WM_TRAYNOTIFY;
+    if (uFlags & NIF_ICON)
+        nid.hIcon = LoadAppIcon(nIconId);
+    return nid;
+}
+
+// Also run when the shell restarts, so the icon comes back as it was.
+void CTrayWnd::AddTrayIcon(UINT nIconId)
+{
+    NOTIFYICONDATAA nid = MakeRecord(NIF_MESSAGE | NIF_ICON | NIF_TIP, nIconId);
     ::lstrcpynA(nid.szTip, AfxGetApp()->m_pszAppName, sizeof nid.szTip);
     NotifyIcon(NIM_ADD, &nid);
 }
 
 void CTrayWnd::UpdateTrayIcon()
 {
-    NOTIFYICONDATAA nid = {};
-    nid.cbSize = kRecordSize;
-    nid.hWnd = m_hWnd;
-    nid.uID = m_nTrayIconId;
-    nid.uFlags = NIF_MESSAGE | NIF_ICON;
-    nid.uCallbackMessage = WM_TRAYNOTIFY;
-    nid.hIcon = LoadAppIcon(m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE);
+    NOTIFYICONDATAA nid = MakeRecord(NIF_MESSAGE | NIF_ICON, m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE);
     NotifyIcon(NIM_MODIFY, &nid);
 }
 
 void CTrayWnd::RemoveTrayIcon()
 {
-    NOTIFYICONDATAA nid = {};
-    nid.cbSize = kRecordSize;
-    nid.hWnd = m_hWnd;
-    nid.uID = m_nTrayIconId;
+    NOTIFYICONDATAA nid = MakeRecord(0, 0);
     NotifyIcon(NIM_DELETE, &nid);
 }
 
@@ -227,11 +228,8 @@ void CTrayWnd::ShowLaunchFailure(HRESULT hr)
     code.Format(" (0x%08lX)", static_cast<unsigned long>(hr));
     text += code;
 
-    NOTIFYICONDATAA nid = {};
+    NOTIFYICONDATAA nid = MakeRecord(NIF_INFO, 0);
     nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    nid.hWnd = m_hWnd;
-    nid.uID = m_nTrayIconId;
-    nid.uFlags = NIF_INFO;
     nid.dwInfoFlags = NIIF_ERROR;
     ::lstrcpynA(nid.szInfo, text, sizeof nid.szInfo);
     ::lstrcpynA(nid.szInfoTitle, AfxGetApp()->m_pszAppName, sizeof nid.szInfoTitle);

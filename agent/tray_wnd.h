@@ -43,6 +43,7 @@ protected:
 private:
     void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
     void OnChangeCbChain(WPARAM wParam, LPARAM lParam);
+    NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;
     void AddTrayIcon(UINT nIconId);
     void RemoveTrayIcon();
     void ShowLaunchFailure(HRESULT hr);
