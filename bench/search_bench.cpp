@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,9 @@ namespace {
 // The same size as the program's own buffer for a profile value.
 constexpr DWORD kProfileBufferLength = 4096;
 constexpr int kCopyLines = 1000;
+
+// Keeps the compiler from dropping a copy whose result is otherwise unused.
+volatile size_t g_sink;
 
 double NowUs()
 {
@@ -319,9 +324,9 @@ void PrintPieces(const std::string& prefix, const std::string& text, int repeats
     const CString clip(text.c_str());
     const CString left = theApp.GetCurrentSiteLeft();
     const CString right = theApp.GetCurrentSiteRight();
-    std::vector<double> cut, format, widen;
+    std::vector<double> cut, format, widen, copy;
     for (int r = 0; r < repeats; ++r) {
-        double cutUs = 0, formatUs = 0, widenUs = 0;
+        double cutUs = 0, formatUs = 0, widenUs = 0, copyUs = 0;
         CLineCutter cutter(clip);
         for (;;) {
             double t0 = NowUs();
@@ -330,6 +335,19 @@ void PrintPieces(const std::string& prefix, const std::string& text, int repeats
                 break;
             if (line.IsEmpty())
                 continue;
+            cutUs += NowUs() - t0;
+
+            // The baseline: the line's bytes copied into new memory, which
+            // shows what memory itself costs per byte at this length.
+            t0 = NowUs();
+            {
+                std::unique_ptr<char[]> bytes(new char[static_cast<size_t>(line.GetLength())]);
+                std::memcpy(bytes.get(), static_cast<const char*>(line), static_cast<size_t>(line.GetLength()));
+                g_sink = static_cast<size_t>(bytes[line.GetLength() / 2]);
+            }
+            copyUs += NowUs() - t0;
+
+            t0 = NowUs();
             const CString query = PercentEncodeAll(line);
             double t1 = NowUs();
             cutUs += t1 - t0;
@@ -349,10 +367,12 @@ void PrintPieces(const std::string& prefix, const std::string& text, int repeats
         cut.push_back(cutUs);
         format.push_back(formatUs);
         widen.push_back(widenUs);
+        copy.push_back(copyUs);
     }
     Print(prefix + "cut_encode_us", Median(cut));
     Print(prefix + "format_us", Median(format));
     Print(prefix + "widen_us", Median(widen));
+    Print(prefix + "copy_us", Median(copy));
 }
 
 // Microseconds per Wine server call, the unit most of the reads and the
