@@ -88,11 +88,16 @@ e2e_click_tray() {
   sleep 0.6
 }
 
+# The first shown window that xdotool search finds with these arguments, or nothing.
+e2e_shown() {
+  local w
+  w=$(xdotool search --onlyvisible "$@" 2>/dev/null | head -1)
+  [ -n "$w" ] && echo "$w"
+}
+
 # The program's pop-up menu, the only window of it that is shown.
 e2e_menu_window() {
-  local menu
-  menu=$(xdotool search --onlyvisible --classname "quillfind.exe" 2>/dev/null | head -1)
-  [ -n "$menu" ] && echo "$menu"
+  e2e_shown --classname "quillfind.exe"
 }
 
 # Clicks item $1 (from 0) of an open menu of $2 items, with the mouse.
@@ -106,9 +111,7 @@ e2e_click_menu_item() {
 
 # The first shown window whose title matches $1, or nothing.
 e2e_window() {
-  local w
-  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
-  [ -n "$w" ] && echo "$w"
+  e2e_shown --name "$1"
 }
 
 # Gives the keyboard to the shown window titled $1; no window manager does.
