@@ -18,13 +18,9 @@
 
 namespace {
 
-const CLSID kBrowserClsid = {0x0002DF01, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
 // How long a hand-off waits for the one before it; a shell that takes longer
 // is stuck, and the page after it opens anyway.
 const DWORD kHandOffWaitMs = 3000;
-
-HMODULE g_hModule;
 
 struct KernelHandleTraits {
     using Handle = HANDLE;
@@ -195,35 +191,6 @@ HRESULT CreateBrowserBridge(IUnknown** ppObject)
     return S_OK;
 }
 
-CInprocServer g_server(kBrowserClsid, CreateBrowserBridge);
-
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
-{
-    if (dwReason == DLL_PROCESS_ATTACH) {
-        g_hModule = hInstance;
-        ::DisableThreadLibraryCalls(hInstance);
-    }
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
-{
-    return g_server.GetClassObject(rclsid, riid, ppv);
-}
-
-STDAPI DllCanUnloadNow()
-{
-    return CInprocServer::CanUnloadNow();
-}
-
-STDAPI DllRegisterServer()
-{
-    return g_server.Register(g_hModule);
-}
-
-STDAPI DllUnregisterServer()
-{
-    return g_server.Unregister();
-}
+CInprocServer g_server(kBrowserClsid, CreateBrowserBridge);

@@ -127,3 +127,7 @@ private:
     const CLSID m_clsid;
     const Creator m_pfnCreate;
 };
+
+// The class a server DLL serves, defined once in each; inproc_exports.cpp
+// gives COM and regsvr32 their way to it.
+extern CInprocServer g_server;

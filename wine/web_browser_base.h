@@ -8,6 +8,9 @@
 
 #include "wine/inproc_server.h"
 
+// The browser application class, which Quillfind asks COM for.
+inline const CLSID kBrowserClsid = {0x0002DF01, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 // One object answers for all the browser's interfaces, and holds the module
 // while it lives. Derived classes are made with new and end in Release.
 class CWebBrowserBase : public IWebBrowser2 {

@@ -1,58 +1,39 @@
-// Clipboard text to searches, through the real clipboard, the real settings
-// file and a recording browser automation server.
-#include <gtest/gtest.h>
+// Copies to searches, through the real clipboard, the real settings file and
+// the recording automation server.
+#include "tests/support/agent_test.h"
 
-#include <memory>
-#include <string>
-#include <vector>
+#include <psapi.h>
 
-#include "app/search_app.h"
-#include "search/clipboard_search.h"
-#include "tests/support/browser_log.h"
-#include "tests/support/settings_file.h"
-#include "tests/support/wine_test_util.h"
+#include <thread>
 
 namespace {
 
-using testutil::Recorders;
+using namespace testutil;
 using Strings = std::vector<std::string>;
+using SearchTest = AgentTest;
 
-const std::string kGoogle = "http://www.google.co.jp/search?q=";
-const std::string kGoogleRight = "&hl=ja&lr=";
+std::string Google(const std::string& query)
+{
+    return "http://www.google.co.jp/search?q=" + query + "&hl=ja&lr=";
+}
 
-// The program as it runs after start-up, with a viewer behind it in the chain.
-class SearchTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        SettingsFile::Remove();
-        testutil::EmptyTheClipboard();
-        m_viewer = std::make_unique<testutil::ChainViewer>();
-        theApp.InitInstance();
-        ASSERT_TRUE(::IsWindow(agent().m_hWnd));
-        ASSERT_EQ(m_viewer->m_hWnd, agent().m_hWndNextViewer);
+// Adds the log of one launch of instance n: whole, or up to the step that failed.
+void Launch(Strings& log, int n, const std::string& url, const std::string& failing = "")
+{
+    const std::string id = std::to_string(n);
+    if (failing == "create")
+        return log.push_back("create " + id + " FAILED");
+    log.push_back("create " + id);
+    const Strings steps = {"put_Offline 0", "put_AddressBar -1", "put_StatusBar -1", "put_StatusText Torven",
+                           "put_Visible -1", "Navigate2 " + url + "|missing|missing|missing|missing"};
+    for (const std::string& step : failing == "query" ? Strings() : steps) {
+        const bool bFails = !failing.empty() && step.rfind(failing, 0) == 0;
+        log.push_back(id + " " + step + (bFails ? " FAILED" : ""));
+        if (bFails)
+            break;
     }
-
-    void TearDown() override
-    {
-        agent().SendMessage(WM_CLOSE);
-        m_viewer.reset();
-        SettingsFile::Remove();
-    }
-
-    static CTrayWnd& agent() { return theApp.m_wndAgent; }
-
-    // Copies text and waits until the agent has passed the change on.
-    void Copy(const std::string& text, const std::vector<testutil::ExtraFormat>& extra = {})
-    {
-        const int before = m_viewer->m_nDraws;
-        ASSERT_TRUE(testutil::SetClipboard(text, extra));
-        ASSERT_TRUE(testutil::PumpUntil([&] { return m_viewer->m_nDraws > before; })) << "not passed on";
-    }
-
-    Recorders m_recorders;
-    std::unique_ptr<testutil::ChainViewer> m_viewer;
-};
+    log.push_back(id + " released");
+}
 
 TEST_F(SearchTest, EveryNonEmptyLineOpensOneSearch)
 {
@@ -75,174 +56,161 @@ TEST_F(SearchTest, EveryNonEmptyLineOpensOneSearch)
         Recorders recorders;
         Copy(c.clip);
         Strings expected;
-        for (const std::string& q : c.queries)
-            expected.push_back(kGoogle + q + kGoogleRight);
+        for (const std::string& query : c.queries)
+            expected.push_back(Google(query));
         EXPECT_EQ(expected, recorders.Navigated()) << c.clip;
-        EXPECT_EQ(static_cast<int>(c.queries.size()), recorders.CountLines(" released")) << c.clip;
+        EXPECT_EQ(static_cast<int>(c.queries.size()), recorders.Released()) << c.clip;
     }
 }
 
-TEST_F(SearchTest, TheCurrentSiteIsReadFromTheFileForEverySearch)
+TEST_F(SearchTest, TheCurrentSiteIsReadAfreshForEveryCopy)
 {
-    ASSERT_TRUE(theApp.SetCurrentSiteIndex(1));
-    Copy("abc");
-    EXPECT_EQ(Strings{"http://www.infoseek.co.jp/Titles?qt=%61%62%63&lk=noframes&svx=101100&lk=noframes&qp=0&nh=10"},
-              m_recorders.Navigated());
-
-    // Site 3 with a Shift_JIS left part (検索) reaches the browser as UTF-16.
-    SettingsFile::Write("[Url Setting]\r\nCurrent Url Index=2\r\n"
-                        "WWW Search Site 3 Left=http://x/\x8C\x9F\x8D\xF5?q=\r\n"
-                        "WWW Search Site 3 Right=\r\n");
-    Recorders recorders;
-    Copy("q");
-    EXPECT_EQ(Strings{"http://x/\xE6\xA4\x9C\xE7\xB4\xA2?q=%71"}, recorders.Navigated());
+    const struct {
+        const char* settings;
+        std::string url;
+    } cases[] = {
+        {"", Google("%71")},
+        {"Current Url Index=1\r\nWWW Search Site 2 Left=http://two/?q=\r\nWWW Search Site 2 Right=&two\r\n",
+         "http://two/?q=%71&two"},
+        // A Shift_JIS left part (検索) reaches the browser as the same characters.
+        {"Current Url Index=9\r\nWWW Search Site 10 Left=http://x/\x8C\x9F\x8D\xF5?q=\r\n", "http://x/\xE6\xA4\x9C\xE7\xB4\xA2?q=%71&"},
+        {"Current Url Index=10\r\n", Google("%71")},
+    };
+    for (const auto& c : cases) {
+        SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
+        Recorders recorders;
+        Copy("q");
+        EXPECT_EQ(Strings{c.url}, recorders.Navigated()) << c.settings;
+    }
 }
 
-TEST_F(SearchTest, ThreeLinesMakeThreeCompleteLaunchesInLineOrder)
+TEST_F(SearchTest, AFailingStepCostsOnlyItsOwnLineAndShowsOneBalloon)
 {
-    Copy("one\r\ntwo\r\nthree\r\n");
-    const Strings expected = {
-        "create 1",
-        "1 put_Offline 0",
-        "1 put_AddressBar -1",
-        "1 put_StatusBar -1",
-        "1 put_StatusText Torven",
-        "1 put_Visible -1",
-        "1 Navigate2 " + kGoogle + "%6F%6E%65" + kGoogleRight + "|missing|missing|missing|missing",
-        "1 released",
-        "create 2",
-        "2 put_Offline 0",
-        "2 put_AddressBar -1",
-        "2 put_StatusBar -1",
-        "2 put_StatusText Torven",
-        "2 put_Visible -1",
-        "2 Navigate2 " + kGoogle + "%74%77%6F" + kGoogleRight + "|missing|missing|missing|missing",
-        "2 released",
-        "create 3",
-        "3 put_Offline 0",
-        "3 put_AddressBar -1",
-        "3 put_StatusBar -1",
-        "3 put_StatusText Torven",
-        "3 put_Visible -1",
-        "3 Navigate2 " + kGoogle + "%74%68%72%65%65" + kGoogleRight + "|missing|missing|missing|missing",
-        "3 released",
+    const struct {
+        const char* step;
+        const char* code;
+    } cases[] = {
+        {"create", "0x80004003"},         {"query", "0x80004003"},         {"put_Offline", "0x80041001"},
+        {"put_AddressBar", "0x80041001"}, {"put_StatusBar", "0x80041001"}, {"put_StatusText", "0x80041001"},
+        {"put_Visible", "0x80041001"},    {"Navigate2", "0x80041001"},
     };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        Recorders recorders;
+        Recorders::Fail(c.step, n + 2);
+        m_agent.records.clear();
+        Copy("a\r\nb\r\nc");
+        Strings expected;
+        Launch(expected, ++n, Google("%61"));
+        Launch(expected, ++n, Google("%62"), c.step);
+        Launch(expected, ++n, Google("%63"));
+        EXPECT_EQ(expected, recorders.BrowserLines());
+
+        ASSERT_EQ(1u, m_agent.records.size());
+        const NOTIFYICONDATAA& balloon = m_agent.records[0].data;
+        EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_agent.records[0].dwMessage);
+        EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE), balloon.cbSize);
+        EXPECT_EQ(static_cast<UINT>(NIF_INFO), balloon.uFlags);
+        EXPECT_EQ(static_cast<DWORD>(NIIF_ERROR), balloon.dwInfoFlags);
+        EXPECT_NE(nullptr, std::strstr(balloon.szInfo, c.code)) << balloon.szInfo;
+        EXPECT_STREQ("Torven - Quill to Find", balloon.szInfoTitle);
+    }
+    Recorders::Fail(nullptr);
+    m_agent.records.clear();
+    Copy("fine");
+    EXPECT_TRUE(m_agent.records.empty());
+}
+
+TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
+{
+    const std::string kAllowed("\x01\0\0\0", 4);
+    const struct {
+        std::vector<ClipData> formats;
+        size_t searched;
+    } cases[] = {
+        {{Text("hunter2"), Named("ExcludeClipboardContentFromMonitorProcessing", std::string(1, '\0'))}, 0},
+        {{Text("hunter2"), Named("CanIncludeInClipboardHistory", std::string(4, '\0'))}, 0},
+        {{Text("hunter2"), Named("CanIncludeInClipboardHistory", kAllowed)}, 1},
+        {{Named("CanIncludeInClipboardHistory", kAllowed)}, 0},
+    };
+    for (const auto& c : cases) {
+        Recorders recorders;
+        Copy(c.formats);
+        EXPECT_EQ(c.searched, recorders.Navigated().size()) << &c - cases;
+    }
+}
+
+TEST_F(SearchTest, AChangeDuringALaunchIsSearchedWholeBeforeTheOuterOneGoesOn)
+{
+    // Navigate2 lets messages in, as a call into another process does; another program copies meanwhile.
+    ::SetEnvironmentVariableA("FAKE_BROWSER_PUMP_MS", "500");
+    std::thread copier([&] {
+        for (int i = 0; i < 500 && m_recorders.Navigated().empty(); ++i)
+            ::Sleep(5);
+        SetClipboard("in");
+    });
+    ASSERT_TRUE(SetClipboard("out\r\nend"));
+    const bool bDone = PumpUntil([&] { return m_viewer->m_nDraws == 2 && m_recorders.Released() == 3; });
+    copier.join();
+    ASSERT_TRUE(bDone);
+
+    Strings expected;
+    Launch(expected, 1, Google("%6F%75%74"));
+    expected.pop_back();
+    Launch(expected, 2, Google("%69%6E"));
+    expected.push_back("1 released");
+    Launch(expected, 3, Google("%65%6E%64"));
     EXPECT_EQ(expected, m_recorders.BrowserLines());
 }
 
-// Each launch's log lines, in order, without their instance numbers.
-std::vector<Strings> Launches(const Strings& lines)
+TEST_F(SearchTest, AClipboardHeldElsewhereIsPassedOnButNeitherSearchedNorRetried)
 {
-    std::vector<Strings> launches;
-    for (const std::string& line : lines) {
-        if (line.rfind("create ", 0) == 0) {
-            launches.push_back({line.find(" FAILED") != std::string::npos ? "create FAILED" : "create"});
-        } else if (!launches.empty()) {
-            launches.back().push_back(line.substr(line.find(' ') + 1));
-        }
-    }
-    return launches;
+    Copy("held");
+    const HANDLE hHeld = ::CreateEventA(nullptr, TRUE, FALSE, nullptr), hDone = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        // With a window: Wine lets anyone open a clipboard held without one.
+        const HWND hWnd = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        ::OpenClipboard(hWnd);
+        ::SetEvent(hHeld);
+        ::WaitForSingleObject(hDone, 5000);
+        ::CloseClipboard();
+        ::DestroyWindow(hWnd);
+    });
+    ::WaitForSingleObject(hHeld, 5000);
+    // As when a change is announced just after another program opened the clipboard.
+    m_agent.SendMessage(WM_DRAWCLIPBOARD);
+    ::SetEvent(hDone);
+    holder.join();
+    Pump(200);
+    EXPECT_EQ(2, m_viewer->m_nDraws);
+    EXPECT_EQ(1, m_recorders.Released());
 }
 
-TEST_F(SearchTest, AFailingStepEndsOnlyItsOwnLaunch)
+SIZE_T PrivateBytes()
 {
-    const HRESULT kInjected = static_cast<HRESULT>(0x80041001);
-    const Strings kSetUp = {"create", "put_Offline 0", "put_AddressBar -1", "put_StatusBar -1",
-                            "put_StatusText Torven", "put_Visible -1"};
-    auto upTo = [&](size_t steps, const std::string& failing) {
-        Strings lines(kSetUp.begin(), kSetUp.begin() + steps);
-        lines.push_back(failing + " FAILED");
-        lines.push_back("released");
-        return lines;
-    };
-    auto complete = [&](const char* query) {
-        Strings lines = kSetUp;
-        lines.push_back("Navigate2 " + kGoogle + query + kGoogleRight + "|missing|missing|missing|missing");
-        lines.push_back("released");
-        return lines;
-    };
-    const struct {
-        const char* step;
-        Strings failedLaunch;
-        HRESULT hr;
-    } cases[] = {
-        {"create", {"create FAILED"}, E_POINTER},
-        {"query", {"create", "released"}, E_POINTER},
-        {"put_Offline", upTo(1, "put_Offline 0"), kInjected},
-        {"put_AddressBar", upTo(2, "put_AddressBar -1"), kInjected},
-        {"put_StatusBar", upTo(3, "put_StatusBar -1"), kInjected},
-        {"put_StatusText", upTo(4, "put_StatusText Torven"), kInjected},
-        {"put_Visible", upTo(5, "put_Visible -1"), kInjected},
-        {"Navigate2",
-         upTo(6, "Navigate2 " + kGoogle + "%62" + kGoogleRight + "|missing|missing|missing|missing"), kInjected},
-    };
-
-    // Searched by direct call, so the result can be seen; the agent stays quiet.
-    agent().m_bMonitoring = FALSE;
-    Copy("a\r\nb\r\nc");
-    int instancesSoFar = 0;
-    for (const auto& c : cases) {
-        Recorders recorders;
-        Recorders::Fail(c.step, instancesSoFar + 2);
-        EXPECT_EQ(c.hr, SearchClipboardText()) << c.step;
-        instancesSoFar += 3;
-
-        const std::vector<Strings> launches = Launches(recorders.BrowserLines());
-        ASSERT_EQ(3u, launches.size()) << c.step;
-        EXPECT_EQ(complete("%61"), launches[0]) << c.step;
-        EXPECT_EQ(c.failedLaunch, launches[1]) << c.step;
-        EXPECT_EQ(complete("%63"), launches[2]) << c.step;
-    }
+    PROCESS_MEMORY_COUNTERS counters = {};
+    ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PagefileUsage;
 }
 
-TEST_F(SearchTest, ClipboardWithoutTextSearchesNothing)
+TEST_F(SearchTest, AHugeCopyIsSurvivedAndItsMemoryGivenBack)
 {
-    agent().m_bMonitoring = FALSE;
-    testutil::EmptyTheClipboard();
-    EXPECT_EQ(S_OK, SearchClipboardText());
-    EXPECT_TRUE(m_recorders.BrowserLines().empty());
-}
-
-TEST_F(SearchTest, MarkedSecretsAreNotSearchedButPassedOn)
-{
-    const struct {
-        std::vector<testutil::ExtraFormat> formats;
-        bool searched;
-    } cases[] = {
-        {{{"ExcludeClipboardContentFromMonitorProcessing", std::string(1, '\0')}}, false},
-        {{{"CanIncludeInClipboardHistory", std::string(4, '\0')}}, false},
-        {{{"CanIncludeInClipboardHistory", std::string("\x01\0\0\0", 4)}}, true},
-        {{}, true},
-    };
-    for (const auto& c : cases) {
-        Recorders recorders;
-        Copy("hunter2", c.formats);
-        EXPECT_EQ(c.searched ? 1u : 0u, recorders.Navigated().size())
-            << (c.formats.empty() ? "plain" : c.formats[0].name);
-    }
-}
-
-TEST_F(SearchTest, MonitoringOffSearchesNothingButPassesOn)
-{
-    agent().ToggleMonitoring();
-    ASSERT_FALSE(agent().m_bMonitoring);
-    Copy("abc");
-    EXPECT_TRUE(m_recorders.BrowserLines().empty());
-
-    agent().ToggleMonitoring();
-    Copy("abc");
-    EXPECT_EQ(1u, m_recorders.Navigated().size());
-}
-
-TEST_F(SearchTest, AHugeCopyNeitherCrashesNorStopsLaterSearches)
-{
-    // No log: the recorder would write the whole URL out.
+    // Unlogged, or the recorder would write the URL out. The first copy may
+    // leave the heap larger, as any allocator's does; a second must not grow
+    // it further. The clipboard's own copy goes with the next change.
     ::SetEnvironmentVariableA("FAKE_BROWSER_LOG", nullptr);
-    Copy(std::string(64 << 20, 'x'));
+    SIZE_T before = 0;
+    for (int i = 0; i < 2; ++i) {
+        before = PrivateBytes();
+        Copy(std::string(64 << 20, 'x'));
+        Copy("settle");
+    }
+    EXPECT_LE(PrivateBytes(), before + (1 << 20));
 
     Recorders recorders;
     Copy("after");
-    EXPECT_EQ(Strings{kGoogle + "%61%66%74%65%72" + kGoogleRight}, recorders.Navigated());
+    EXPECT_EQ(Strings{Google("%61%66%74%65%72")}, recorders.Navigated());
 }
 
 }  // namespace

@@ -1,212 +1,142 @@
-// In-process stand-in for the browser's automation server that records every call Quillfind makes.
+// In-process stand-in for the browser's automation server that records every call made to it.
 //
-// Registration: `wine regsvr32 /s fake_browser.dll` adds an InprocServer32 key
-// under HKLM\Software\Classes\CLSID\{0002DF01-0000-0000-C000-000000000046};
-// Wine prefers it to its own LocalServer32 (iexplore.exe), which is left alone.
-// `wine regsvr32 /u /s fake_browser.dll` removes only that key again.
-//
-// Environment, read at every call because tests change it between calls:
-//   FAKE_BROWSER_LOG      file that gets one UTF-8 line per event; unset: no log.
-//   FAKE_BROWSER_FAIL     create | query | put_Offline | put_AddressBar |
-//                         put_StatusBar | put_StatusText | put_Visible | Navigate2
-//   FAKE_BROWSER_FAIL_AT  instance number the failure is limited to; unset: all.
-//   FAKE_BROWSER_PUMP_MS  Navigate2 runs the caller's message loop this long.
-//
-// Log lines (N counts CreateInstance calls in this process, from 1):
-//   create N [FAILED]
-//   N put_Offline|put_AddressBar|put_StatusBar|put_Visible V [FAILED]   (V: -1 or 0)
-//   N put_StatusText TEXT [FAILED]
-//   N Navigate2 URL|FLAGS|FRAME|POSTDATA|HEADERS [FAILED]
-//     URL is the BSTR, or vt=NN, or null; the others are missing, null or vt=NN.
-//   N released
+// `wine regsvr32 /s fake_browser.dll` registers it in place of Wine's own
+// browser, which COM then leaves alone. Environment, read at every call since
+// tests change it between calls:
+//   FAKE_BROWSER_LOG      file that gets one UTF-8 line per event; unset: no log
+//   FAKE_BROWSER_FAIL     the step that fails: create, query or a member's name
+//   FAKE_BROWSER_FAIL_AT  the instance it fails in; unset: every one
+//   FAKE_BROWSER_PUMP_MS  Navigate2 runs the caller's messages this long first,
+//                         as a call into another process would
+// Lines: "create N [FAILED]", "N MEMBER ARGUMENT [FAILED]", "N released", N
+// counting instances in this process from 1. Navigate2's argument is the URL
+// and each optional argument ("missing" or its vt), joined by "|".
 #include <windows.h>
-#include <exdisp.h>
-#include <ole2.h>
 
-#include <cwchar>
-#include <new>
+#include <cstdlib>
 #include <string>
 
-#include "support_util.h"
 #include "wine/inproc_server.h"
 #include "wine/web_browser_base.h"
 
 namespace {
 
-const CLSID kBrowserClsid = {0x0002DF01, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-// What the injected failures return: an HRESULT no real step would give, so a
-// test can tell it from Quillfind's own errors.
+// An HRESULT that no real step gives, so a test can tell it from Quillfind's own.
 const HRESULT kInjectedFailure = static_cast<HRESULT>(0x80041001);
 
-HMODULE g_module;
-LONG g_created;
+LONG g_nCreated;
+
+std::string Env(const char* pszName)
+{
+    char value[1024];
+    const DWORD n = ::GetEnvironmentVariableA(pszName, value, sizeof value);
+    return n < sizeof value ? std::string(value, n) : std::string();
+}
+
+std::string Utf8(BSTR text)
+{
+    const int nWide = static_cast<int>(::SysStringLen(text));
+    std::string out(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text, nWide, nullptr, 0, nullptr, nullptr)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, nWide, &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+    return out;
+}
 
 void Log(const std::string& line)
 {
-    const auto path = support::Env(L"FAKE_BROWSER_LOG");
-    if (!path || path->empty())
+    const std::string path = Env("FAKE_BROWSER_LOG");
+    const HANDLE hFile = path.empty() ? INVALID_HANDLE_VALUE
+                                      : ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                      nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
         return;
-    support::AppendLine(*path, line);
+    DWORD written;
+    ::WriteFile(hFile, (line + "\n").c_str(), static_cast<DWORD>(line.size() + 1), &written, nullptr);
+    ::CloseHandle(hFile);
 }
 
-bool ShouldFail(const wchar_t* step, LONG instance)
+bool ShouldFail(const char* pszStep, LONG nInstance)
 {
-    const auto step_to_fail = support::Env(L"FAKE_BROWSER_FAIL");
-    if (!step_to_fail || *step_to_fail != step)
-        return false;
-    const auto at = support::Env(L"FAKE_BROWSER_FAIL_AT");
-    if (!at || at->empty())
-        return true;
-    return std::wcstol(at->c_str(), nullptr, 10) == instance;
+    const std::string at = Env("FAKE_BROWSER_FAIL_AT");
+    return Env("FAKE_BROWSER_FAIL") == pszStep && (at.empty() || std::atol(at.c_str()) == nInstance);
 }
 
-DWORD PumpMilliseconds()
+std::string Describe(const VARIANT* v)
 {
-    const auto ms = support::Env(L"FAKE_BROWSER_PUMP_MS");
-    if (!ms || ms->empty())
-        return 0;
-    return std::wcstoul(ms->c_str(), nullptr, 10);
-}
-
-std::string DescribeOptional(const VARIANT* v)
-{
-    if (!v)
-        return "null";
-    if (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND)
+    if (v && V_VT(v) == VT_BSTR)
+        return Utf8(V_BSTR(v));
+    if (v && V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND)
         return "missing";
-    return "vt=" + std::to_string(V_VT(v));
+    return v ? "vt=" + std::to_string(V_VT(v)) : "null";
 }
 
-std::string DescribeUrl(const VARIANT* v)
-{
-    if (!v)
-        return "null";
-    if (V_VT(v) != VT_BSTR)
-        return "vt=" + std::to_string(V_VT(v));
-    return support::Utf8(V_BSTR(v), static_cast<int>(SysStringLen(V_BSTR(v))));
-}
-
-class FakeBrowser final : public CWebBrowserBase {
+class CFakeBrowser final : public CWebBrowserBase {
 public:
-    explicit FakeBrowser(LONG number) : number_(number) {}
-    ~FakeBrowser() override { Log(std::to_string(number_) + " released"); }
+    explicit CFakeBrowser(LONG nNumber) : m_nNumber(nNumber) {}
+    ~CFakeBrowser() override { Log(std::to_string(m_nNumber) + " released"); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        if (ppv && IsBrowserInterface(riid) && ShouldFail(L"query", number_)) {
+        if (ppv && IsBrowserInterface(riid) && ShouldFail("query", m_nNumber)) {
             *ppv = nullptr;
             return E_NOINTERFACE;
         }
         return CWebBrowserBase::QueryInterface(riid, ppv);
     }
 
-    HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL value) override { return RecordBool(L"put_Visible", value); }
-    HRESULT STDMETHODCALLTYPE put_StatusBar(VARIANT_BOOL value) override
-    {
-        return RecordBool(L"put_StatusBar", value);
-    }
-    HRESULT STDMETHODCALLTYPE put_StatusText(BSTR text) override
-    {
-        return Record(L"put_StatusText", support::Utf8(text, static_cast<int>(SysStringLen(text))));
-    }
-    HRESULT STDMETHODCALLTYPE put_Offline(VARIANT_BOOL value) override { return RecordBool(L"put_Offline", value); }
-    HRESULT STDMETHODCALLTYPE put_AddressBar(VARIANT_BOOL value) override
-    {
-        return RecordBool(L"put_AddressBar", value);
-    }
+    HRESULT STDMETHODCALLTYPE put_Offline(VARIANT_BOOL value) override { return Record("put_Offline", value); }
+    HRESULT STDMETHODCALLTYPE put_AddressBar(VARIANT_BOOL value) override { return Record("put_AddressBar", value); }
+    HRESULT STDMETHODCALLTYPE put_StatusBar(VARIANT_BOOL value) override { return Record("put_StatusBar", value); }
+    HRESULT STDMETHODCALLTYPE put_StatusText(BSTR text) override { return Record("put_StatusText", Utf8(text)); }
+    HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL value) override { return Record("put_Visible", value); }
 
-    HRESULT STDMETHODCALLTYPE Navigate2(VARIANT* url, VARIANT* flags, VARIANT* frame, VARIANT* postData,
-                                        VARIANT* headers) override
+    HRESULT STDMETHODCALLTYPE Navigate2(VARIANT* pUrl, VARIANT* pFlags, VARIANT* pFrame, VARIANT* pPostData,
+                                        VARIANT* pHeaders) override
     {
-        try {
-            return RecordNavigate2(url, flags, frame, postData, headers);
-        } catch (const std::bad_alloc&) {
-            // A URL too large to describe must not take the caller's process down.
-            Log(std::to_string(number_) + " Navigate2 (out of memory)");
-            return E_OUTOFMEMORY;
+        // Unlogged, a URL of hundreds of megabytes is not copied once more.
+        const bool bLogged = !Env("FAKE_BROWSER_LOG").empty();
+        const HRESULT hr = Record("Navigate2", bLogged ? Describe(pUrl) + "|" + Describe(pFlags) + "|" + Describe(pFrame) +
+                                                             "|" + Describe(pPostData) + "|" + Describe(pHeaders)
+                                                       : std::string());
+        // After the line, so that a search nested in the pump is logged after this one.
+        const DWORD start = ::GetTickCount(), ms = std::strtoul(Env("FAKE_BROWSER_PUMP_MS").c_str(), nullptr, 10);
+        for (MSG msg; ::GetTickCount() - start < ms; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageA(&msg);
         }
+        return hr;
     }
 
 private:
-    HRESULT RecordNavigate2(VARIANT* url, VARIANT* flags, VARIANT* frame, VARIANT* postData, VARIANT* headers)
+    HRESULT Record(const char* pszMember, VARIANT_BOOL value) { return Record(pszMember, std::to_string(value)); }
+    HRESULT Record(const char* pszMember, const std::string& argument)
     {
-        const std::string args = DescribeUrl(url) + "|" + DescribeOptional(flags) + "|" + DescribeOptional(frame) +
-                                 "|" + DescribeOptional(postData) + "|" + DescribeOptional(headers);
-        const bool fail = ShouldFail(L"Navigate2", number_);
-        Log(std::to_string(number_) + " Navigate2 " + args + (fail ? " FAILED" : ""));
-        // Logged first, so that a nested call made while pumping shows up after this one.
-        if (const DWORD ms = PumpMilliseconds())
-            support::PumpMessagesFor(ms);
-        return fail ? kInjectedFailure : S_OK;
+        const bool bFail = ShouldFail(pszMember, m_nNumber);
+        Log(std::to_string(m_nNumber) + " " + pszMember + " " + argument + (bFail ? " FAILED" : ""));
+        return bFail ? kInjectedFailure : S_OK;
     }
 
-    HRESULT Record(const wchar_t* member, const std::string& argument)
-    {
-        const bool fail = ShouldFail(member, number_);
-        Log(std::to_string(number_) + " " + support::Utf8(member) + " " + argument + (fail ? " FAILED" : ""));
-        return fail ? kInjectedFailure : S_OK;
-    }
-
-    HRESULT RecordBool(const wchar_t* member, VARIANT_BOOL value)
-    {
-        return Record(member, std::to_string(static_cast<int>(value)));
-    }
-
-    const LONG number_;
+    const LONG m_nNumber;
 };
 
-HRESULT CreateFakeBrowser(IUnknown** object)
+HRESULT CreateFakeBrowser(IUnknown** ppObject)
 {
-    const LONG number = InterlockedIncrement(&g_created);
+    // Instance numbers count per process: pinned, the module is never
+    // unloaded between two searches, which would start them at 1 again.
+    HMODULE hPinned;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCSTR>(&g_nCreated), &hPinned);
+    const LONG nNumber = ::InterlockedIncrement(&g_nCreated);
     // Failing here rather than in DllGetClassObject: there COM would quietly
-    // fall back to Wine's own browser through LocalServer32.
-    if (ShouldFail(L"create", number)) {
-        Log("create " + std::to_string(number) + " FAILED");
+    // fall back to Wine's own browser.
+    if (ShouldFail("create", nNumber)) {
+        Log("create " + std::to_string(nNumber) + " FAILED");
         return REGDB_E_CLASSNOTREG;
     }
-    auto* browser = new (std::nothrow) FakeBrowser(number);
-    if (!browser)
-        return E_OUTOFMEMORY;
-    Log("create " + std::to_string(number));
-    *object = static_cast<IWebBrowser2*>(browser);
-    return S_OK;
+    Log("create " + std::to_string(nNumber));
+    *ppObject = static_cast<IWebBrowser2*>(new (std::nothrow) CFakeBrowser(nNumber));
+    return *ppObject ? S_OK : E_OUTOFMEMORY;
 }
-
-CInprocServer g_server(kBrowserClsid, CreateFakeBrowser);
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
-{
-    if (reason != DLL_PROCESS_ATTACH)
-        return TRUE;
-    g_module = instance;
-    DisableThreadLibraryCalls(instance);
-    // Instance numbers count per process; COM unloads an idle server when an
-    // apartment closes, which would start them at 1 again.
-    HMODULE pinned;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<LPCWSTR>(&g_server), &pinned);
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
-{
-    return g_server.GetClassObject(rclsid, riid, ppv);
-}
-
-STDAPI DllCanUnloadNow()
-{
-    return CInprocServer::CanUnloadNow();
-}
-
-STDAPI DllRegisterServer()
-{
-    return g_server.Register(g_module);
-}
-
-STDAPI DllUnregisterServer()
-{
-    return g_server.Unregister();
-}
+CInprocServer g_server(kBrowserClsid, CreateFakeBrowser);

@@ -1,67 +1,57 @@
-// Helpers for the Windows tests: paths, log files, message pumping, the
-// clipboard, and an in-process clipboard viewer that records what reaches it.
+// Helpers for the Windows tests and benchmarks: files, message pumping, the
+// clipboard, and a clipboard viewer that counts what reaches it.
 #pragma once
 
 #include <windows.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testutil {
 
-// A build path as Wine sees it through drive Z:.
-inline std::string WinPath(std::string unixPath)
-{
-    std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
-    return "Z:" + unixPath;
-}
-
-// A fresh, empty file in the temporary folder.
-inline std::string FreshFile(const char* name)
+// A fresh, empty file's path in the temporary folder.
+inline std::string FreshFile(const char* pszName)
 {
     char dir[MAX_PATH];
     ::GetTempPathA(MAX_PATH, dir);
-    const std::string path = std::string(dir) + name;
-    ::DeleteFileA(path.c_str());
-    return path;
+    ::DeleteFileA((dir + std::string(pszName)).c_str());
+    return dir + std::string(pszName);
+}
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::string content;
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    char buffer[65536];
+    for (DWORD got; ::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got;)
+        content.append(buffer, got);
+    ::CloseHandle(h);
+    return content;
 }
 
 inline std::vector<std::string> ReadLines(const std::string& path)
 {
+    const std::string content = ReadFile(path);
     std::vector<std::string> lines;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return lines;
-    std::string content;
-    char buffer[65536];
-    DWORD got = 0;
-    while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        content.append(buffer, got);
-    ::CloseHandle(h);
-    size_t start = 0;
-    for (size_t lf; (lf = content.find('\n', start)) != std::string::npos; start = lf + 1)
+    for (size_t start = 0, lf; (lf = content.find('\n', start)) != std::string::npos; start = lf + 1)
         lines.push_back(content.substr(start, lf - start));
     return lines;
 }
 
-// Runs this thread's messages until done() or the time is up.
+// Runs this thread's messages until done() or the time is up: the program
+// sends its clipboard notifications on to our windows and waits for them.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000)
 {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
+    for (const DWORD start = ::GetTickCount();; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
+        for (MSG msg; ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
             ::DispatchMessageA(&msg);
-        }
         if (done())
             return true;
         if (::GetTickCount() - start > timeoutMs)
             return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 
@@ -70,42 +60,44 @@ inline void Pump(DWORD ms)
     PumpUntil([] { return false; }, ms);
 }
 
-struct ExtraFormat {
-    const char* name;
+// One format's data, exactly as it goes on the clipboard.
+struct ClipData {
+    UINT nFormat;
     std::string bytes;
 };
 
-// Replaces the clipboard's content with exactly these CF_TEXT bytes (a zero
-// is added after them) and any registered formats.
-inline bool SetClipboard(const std::string& text, const std::vector<ExtraFormat>& extra = {})
+inline ClipData Text(const std::string& text)
+{
+    return {CF_TEXT, text + '\0'};
+}
+
+inline ClipData Named(const char* pszFormat, const std::string& bytes)
+{
+    return {::RegisterClipboardFormatA(pszFormat), bytes};
+}
+
+// Replaces the clipboard's content with these formats; none empties it.
+inline bool SetClipboard(const std::vector<ClipData>& formats)
 {
     if (!::OpenClipboard(nullptr))
         return false;
     ::EmptyClipboard();
-    auto put = [](UINT format, const std::string& bytes, bool terminate) {
-        HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size() + (terminate ? 1 : 0) + 1);
-        char* p = static_cast<char*>(::GlobalLock(h));
-        std::copy(bytes.begin(), bytes.end(), p);
-        p[bytes.size()] = '\0';
+    for (const ClipData& data : formats) {
+        const HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, data.bytes.size());
+        data.bytes.copy(static_cast<char*>(::GlobalLock(h)), data.bytes.size());
         ::GlobalUnlock(h);
-        ::SetClipboardData(format, h);
-    };
-    put(CF_TEXT, text, true);
-    for (const ExtraFormat& f : extra)
-        put(::RegisterClipboardFormatA(f.name), f.bytes, false);
+        ::SetClipboardData(data.nFormat, h);
+    }
     return ::CloseClipboard() != FALSE;
 }
 
-inline void EmptyTheClipboard()
+inline bool SetClipboard(const std::string& text)
 {
-    if (::OpenClipboard(nullptr)) {
-        ::EmptyClipboard();
-        ::CloseClipboard();
-    }
+    return SetClipboard({Text(text)});
 }
 
-// A clipboard viewer of the test's own, joined to the chain on creation.
-// It records what reaches it and passes everything on as a viewer must.
+// A clipboard viewer of the test's own, joined to the chain on creation. It
+// counts what reaches it and passes everything on, as a viewer must.
 class ChainViewer {
 public:
     ChainViewer()
@@ -123,14 +115,18 @@ public:
     ChainViewer& operator=(const ChainViewer&) = delete;
     ~ChainViewer()
     {
-        ::ChangeClipboardChain(m_hWnd, m_hWndNext);
-        ::DestroyWindow(m_hWnd);
+        if (m_hWnd)
+            ::ChangeClipboardChain(m_hWnd, m_hWndNext);
+        Die();
     }
+
+    // Goes without leaving the chain, as a viewer whose program crashed.
+    void Die() { ::DestroyWindow(std::exchange(m_hWnd, nullptr)); }
 
     HWND m_hWnd = nullptr;
     HWND m_hWndNext = nullptr;
-    int m_nDraws = 0;
-    std::vector<std::pair<HWND, HWND>> m_changes;
+    long m_nDraws = 0;
+    std::vector<std::pair<WPARAM, LPARAM>> m_changes;
 
 private:
     static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -139,21 +135,17 @@ private:
             ::SetWindowLongPtrA(hWnd, GWLP_USERDATA,
                                 reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
         auto* self = reinterpret_cast<ChainViewer*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-        if (self && message == WM_DRAWCLIPBOARD) {
+        if (message == WM_DRAWCLIPBOARD)
             ++self->m_nDraws;
-            if (self->m_hWndNext)
-                ::SendMessageA(self->m_hWndNext, message, wParam, lParam);
-            return 0;
-        }
-        if (self && message == WM_CHANGECBCHAIN) {
-            self->m_changes.emplace_back(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
-            if (reinterpret_cast<HWND>(wParam) == self->m_hWndNext)
-                self->m_hWndNext = reinterpret_cast<HWND>(lParam);
-            else if (self->m_hWndNext)
-                ::SendMessageA(self->m_hWndNext, message, wParam, lParam);
-            return 0;
-        }
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        else if (message == WM_CHANGECBCHAIN)
+            self->m_changes.emplace_back(wParam, lParam);
+        else
+            return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        if (message == WM_CHANGECBCHAIN && reinterpret_cast<HWND>(wParam) == self->m_hWndNext)
+            self->m_hWndNext = reinterpret_cast<HWND>(lParam);
+        else if (self->m_hWndNext)
+            ::SendMessageA(self->m_hWndNext, message, wParam, lParam);
+        return 0;
     }
 };
 

@@ -1,0 +1,204 @@
+// The program as the Windows tests see it: its settings file, the recording
+// doubles' logs, an agent window that keeps its tray records, a user acting
+// from inside modal loops, and the fixture that starts the program.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/search_app.h"
+#include "res/resource.h"
+#include "tests/support/wine_test_util.h"
+
+namespace testutil {
+
+// The test program's settings file in the Windows folder, read and written
+// raw. Wine caches profile files; an all-null write empties that cache.
+struct SettingsFile {
+    static std::string Path()
+    {
+        char dir[MAX_PATH];
+        ::GetWindowsDirectoryA(dir, MAX_PATH);
+        ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, AfxGetApp()->m_pszProfileName);
+        return std::string(dir) + "\\" + AfxGetApp()->m_pszProfileName;
+    }
+    static std::string Read() { return ReadFile(Path()); }
+    static void Remove() { ::DeleteFileA(Path().c_str()); }
+    static void Write(const std::string& content)
+    {
+        const HANDLE h = ::CreateFileA(Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written;
+        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        ::CloseHandle(h);
+    }
+};
+
+// Points both recording doubles at fresh logs and clears any injected failure.
+struct Recorders {
+    std::string browserLog = FreshFile("qf_browser.log"), urlLog = FreshFile("qf_urls.log");
+
+    Recorders()
+    {
+        ::SetEnvironmentVariableA("FAKE_BROWSER_LOG", browserLog.c_str());
+        ::SetEnvironmentVariableA("URL_RECORDER_LOG", urlLog.c_str());
+        ::SetEnvironmentVariableA("FAKE_BROWSER_PUMP_MS", nullptr);
+        Fail(nullptr);
+    }
+
+    // Makes the browser fail at this step (nullptr: never), in instance n only if n > 0.
+    static void Fail(const char* pszStep, int n = 0)
+    {
+        ::SetEnvironmentVariableA("FAKE_BROWSER_FAIL", pszStep);
+        ::SetEnvironmentVariableA("FAKE_BROWSER_FAIL_AT", n > 0 ? std::to_string(n).c_str() : nullptr);
+    }
+
+    std::vector<std::string> BrowserLines() const { return ReadLines(browserLog); }
+    std::vector<std::string> Urls() const { return ReadLines(urlLog); }
+
+    // The URLs that reached Navigate2, in order.
+    std::vector<std::string> Navigated() const
+    {
+        std::vector<std::string> urls;
+        for (const std::string& line : BrowserLines()) {
+            const size_t at = line.find(" Navigate2 ");
+            if (at != std::string::npos)
+                urls.push_back(line.substr(at + 11, line.find('|', at) - at - 11));
+        }
+        return urls;
+    }
+
+    int Released() const
+    {
+        int n = 0;
+        for (const std::string& line : BrowserLines())
+            n += line.find(" released") != std::string::npos;
+        return n;
+    }
+};
+
+// The real agent window, keeping every record it hands the shell.
+class RecordingTrayWnd : public CTrayWnd {
+public:
+    struct Record {
+        DWORD dwMessage;
+        NOTIFYICONDATAA data;
+    };
+    std::vector<Record> records;
+
+protected:
+    BOOL NotifyIcon(DWORD dwMessage, NOTIFYICONDATAA* pData) override
+    {
+        records.push_back({dwMessage, {}});
+        std::memcpy(&records.back().data, pData, pData->cbSize);
+        return CTrayWnd::NotifyIcon(dwMessage, pData);
+    }
+};
+
+// The user, acting from inside whatever modal loop runs when each step is
+// due: every step is a message posted to a window of this thread once the
+// step before it has run, so a step that posts a click opening a box has the
+// next step run inside that box's loop. The last step must close what is
+// open: what is still open once things have settled is a failure, and is
+// cancelled, so that it cannot hang the test.
+class User {
+public:
+    explicit User(std::vector<std::function<void()>> steps) : m_steps(std::move(steps))
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TestUser";
+        ::RegisterClassA(&wc);
+        m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
+        ::PostMessageA(m_hWnd, WM_APP, 0, 0);
+    }
+    User(const User&) = delete;
+    User& operator=(const User&) = delete;
+    ~User() { ::DestroyWindow(m_hWnd); }
+
+private:
+    static BOOL CALLBACK Cancel(HWND hWnd, LPARAM)
+    {
+        if (::IsWindowVisible(hWnd)) {
+            ADD_FAILURE() << "still open after the last step";
+            ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+        }
+        return TRUE;
+    }
+
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE)
+            ::SetWindowLongPtrA(hWnd, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+        auto* self = reinterpret_cast<User*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        if (message == WM_APP) {
+            self->m_steps[self->m_nNext++]();
+            if (self->m_nNext < self->m_steps.size())
+                ::PostMessageA(hWnd, WM_APP, 0, 0);
+            else
+                ::SetTimer(hWnd, 1, 500, nullptr);
+        } else if (message == WM_TIMER) {
+            EXPECT_EQ(nullptr, ::FindWindowA("#32768", nullptr)) << "a menu is open after the last step";
+            ::EndMenu();
+            ::EnumThreadWindows(::GetCurrentThreadId(), Cancel, 0);
+        }
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    }
+
+    std::vector<std::function<void()>> m_steps;
+    size_t m_nNext = 0;
+    HWND m_hWnd;
+};
+
+// The program after start-up: the agent under test heads the clipboard chain
+// as the main window, with a viewer of the test's behind it.
+class AgentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SettingsFile::Remove();
+        SetClipboard(std::vector<ClipData>());
+        // Start-up proper, for its started flag; its own agent then makes way
+        // for the one under test, and the quit that its end posts is dropped.
+        theApp.InitInstance();
+        theApp.m_wndAgent.SendMessage(WM_CLOSE);
+        for (MSG msg; ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
+        m_viewer = std::make_unique<ChainViewer>();
+        ASSERT_TRUE(m_agent.Create());
+        theApp.m_pMainWnd = &m_agent;
+    }
+
+    void TearDown() override
+    {
+        theApp.m_pMainWnd = nullptr;
+        if (::IsWindow(m_agent.m_hWnd))
+            m_agent.SendMessage(WM_CLOSE);
+        m_viewer.reset();
+        SettingsFile::Remove();
+    }
+
+    // Copies and waits until the agent has passed the change on.
+    void Copy(const std::vector<ClipData>& formats)
+    {
+        const long before = m_viewer->m_nDraws;
+        ASSERT_TRUE(SetClipboard(formats));
+        ASSERT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws > before; })) << "not passed on";
+    }
+    void Copy(const std::string& text) { Copy({Text(text)}); }
+
+    void Notify(UINT nMouseMessage) { m_agent.SendMessage(WM_TRAYNOTIFY, m_agent.m_nTrayIconId, nMouseMessage); }
+
+    Recorders m_recorders;
+    std::unique_ptr<ChainViewer> m_viewer;
+    RecordingTrayWnd m_agent;
+};
+
+}  // namespace testutil
