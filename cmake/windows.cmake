@@ -42,7 +42,7 @@ add_executable(quillfind_tests
   tests/search/clipboard_search_test.cpp
   tests/ui/settings_dlg_test.cpp
   $<TARGET_OBJECTS:qf_resources>)
-target_link_libraries(quillfind_tests PRIVATE qf_app GTest::gtest psapi)
+target_link_libraries(quillfind_tests PRIVATE qf_app GTest::gtest)
 target_link_options(quillfind_tests PRIVATE ${QF_STATIC_LINK})
 add_dependencies(quillfind_tests fake_browser url_recorder)
 

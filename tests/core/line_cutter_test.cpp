@@ -21,7 +21,7 @@ TEST(LineCutter, CutsAtLineFeedsAndTrims)
         {932, "abc", {"abc"}},
         {932, "", {""}},
         {932, "first\r\nsecond\r\n", {"first", "second", ""}},
-        {932, "  spaced  \r\n\r\n\tx\r\n", {"spaced", "", "x", ""}},
+        {932, "  spaced  \r\n\r\n\t\v\fx\r\n", {"spaced", "", "x", ""}},
         // A bare LF ends a line without costing it a byte.
         {932, "ab\ncd", {"ab", "cd"}},
         {932, "\n", {"", ""}},
@@ -33,7 +33,9 @@ TEST(LineCutter, CutsAtLineFeedsAndTrims)
         {932, "a\rb", {"a\rb"}},
         {932, "x\r\r\n", {"x", ""}},
         {932, "\r\n", {"", ""}},
-        {932, "ab\x82", {"ab\x82"}},
+        // Trimming steps whole characters: a trail byte is never a blank, a lone lead byte at the end stays.
+        {932, "x\x82 \r\n \x95\x5C\x82", {"x\x82 ", "\x95\x5C\x82"}},
+        {1252, "x\x82 ", {"x\x82"}},
         {932, "\x81\x40q\x81\x40\r\n", {"\x81\x40q\x81\x40", ""}},
         {932, std::string(1 << 20, 'q') + "\r\nz", {std::string(1 << 20, 'q'), "z"}},
     };

@@ -4,7 +4,6 @@
 e2e_work=$(mktemp -d)
 e2e_pids=()
 e2e_name=${0##*/}
-e2e_name=${e2e_name%.sh}
 
 # Starts a Windows program in the background; its PID is in e2e_last_pid.
 e2e_start() {
@@ -20,14 +19,11 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
-# Fails with a screenshot kept under E2E_SHOTS and what the day's logs hold.
+# Fails with a screenshot kept under E2E_SHOTS.
 e2e_fail() {
-  local shot="$E2E_SHOTS/$e2e_name-$(date +%H%M%S).png"
   mkdir -p "$E2E_SHOTS"
-  import -window root "$shot" 2>/dev/null || true
-  echo "FAILED: $*"
-  echo "screenshot: $shot"
-  tail -n 20 "$e2e_work"/*.log 2>/dev/null || true
+  import -window root "$E2E_SHOTS/${e2e_name%.sh}-$(date +%H%M%S).png" 2>/dev/null || true
+  echo "FAILED: $* (screenshot in $E2E_SHOTS)"
   exit 1
 }
 
@@ -41,27 +37,6 @@ e2e_wait() {
   return 1
 }
 
-# Where Wine's own tray window shows the first icon, in screen coordinates.
-e2e_tray_icon_xy() {
-  local tray
-  tray=$(xdotool search --onlyvisible --name "Wine System Tray" 2>/dev/null | head -1)
-  [ -n "$tray" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$tray")"
-  echo "$((X + 13)) $((Y + 32))"
-}
-
-e2e_click_tray() {
-  local xy
-  xy=$(e2e_tray_icon_xy) || e2e_fail "no tray icon to click"
-  # shellcheck disable=SC2086
-  xdotool mousemove $xy click "$1"
-  # Away from the icon, or stray mouse-move notifications follow; and past
-  # the double-click time, or the next click arrives as a double click.
-  sleep 0.1
-  xdotool mousemove 600 500
-  sleep 0.6
-}
-
 # The first shown window that xdotool search finds with these arguments.
 e2e_shown() {
   local w
@@ -69,13 +44,26 @@ e2e_shown() {
   [ -n "$w" ] && echo "$w"
 }
 
+e2e_window() { e2e_shown --name "$1"; }
+
 # The program's pop-up menu, the only window of it that is shown.
-e2e_menu_window() {
-  e2e_shown --classname "quillfind.exe"
+e2e_menu_window() { e2e_shown --classname "quillfind.exe"; }
+
+# Where Wine's own tray window shows the first icon, in screen coordinates.
+e2e_tray_icon_xy() {
+  local tray
+  tray=$(e2e_window "Wine System Tray") || return 1
+  eval "$(xdotool getwindowgeometry --shell "$tray")"
+  echo "$((X + 13)) $((Y + 32))"
 }
 
-e2e_window() {
-  e2e_shown --name "$1"
+# Clicks the tray icon with button $1, then moves away from it (or stray
+# mouse-move notifications follow) and waits out the double-click time.
+e2e_click_tray() {
+  local xy
+  xy=$(e2e_tray_icon_xy) || e2e_fail "no tray icon to click"
+  # shellcheck disable=SC2086
+  xdotool mousemove $xy click "$1" sleep 0.1 mousemove 600 500 sleep 0.6
 }
 
 e2e_open_tray_menu() {
@@ -85,15 +73,7 @@ e2e_open_tray_menu() {
 
 # Clicks item $1 (from 0) of the open menu of $2 items.
 e2e_click_menu_item() {
-  local menu
-  menu=$(e2e_menu_window) || e2e_fail "no menu is open"
-  eval "$(xdotool getwindowgeometry --shell "$menu")"
+  eval "$(xdotool getwindowgeometry --shell "$(e2e_menu_window)")"
   local item_height=$(((HEIGHT - 6) / $2))
   xdotool mousemove $((X + 20)) $((Y + 3 + item_height * $1 + item_height / 2)) click 1
-}
-
-# Gives the keyboard to the shown window titled $1; no window manager does.
-e2e_focus() {
-  e2e_wait "e2e_window '$1' >/dev/null" || e2e_fail "no window titled $1"
-  xdotool windowfocus --sync "$(e2e_window "$1")" 2>/dev/null || e2e_fail "could not focus $1"
 }

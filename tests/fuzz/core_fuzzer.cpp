@@ -53,15 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     HexValue(encoded[3 * i + 1]) * 16 + HexValue(encoded[3 * i + 2]) == static_cast<unsigned char>(line[i]));
     }
 
+    // Look-ups stay inside the text and find what they report.
     const CString mid = text.Mid(a, b);
-    Require(b >= 0 && a < text.GetLength() ? bytes.find(std::string(mid, mid.GetLength())) != std::string::npos : mid.IsEmpty());
     const int found = text.Find(mid, a);
     Require(found == -1 || std::memcmp(static_cast<const char*>(text) + found, mid, mid.GetLength()) == 0);
-    const char ch = text.IsEmpty() ? 'x' : text[(a & 0x7FFFFFFF) % text.GetLength()];
-    const int at = text.Find(ch, b);
-    Require(at == -1 || text[at] == ch);
-    CString trimmed = text;
-    trimmed.Trim();
-    Require(CString(trimmed).Trim() == trimmed);
+    Require(bytes.find(std::string(mid, mid.GetLength())) != std::string::npos);
     return 0;
 }

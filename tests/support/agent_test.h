@@ -30,13 +30,7 @@ struct SettingsFile {
     }
     static std::string Read() { return ReadFile(Path()); }
     static void Remove() { ::DeleteFileA(Path().c_str()); }
-    static void Write(const std::string& content)
-    {
-        const HANDLE h = ::CreateFileA(Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written;
-        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-        ::CloseHandle(h);
-    }
+    static void Write(const std::string& content) { std::ofstream(Path(), std::ios::binary) << content; }
 };
 
 // Points both recording doubles at fresh logs and clears any injected failure.
@@ -59,7 +53,6 @@ struct Recorders {
     }
 
     std::vector<std::string> BrowserLines() const { return ReadLines(browserLog); }
-    std::vector<std::string> Urls() const { return ReadLines(urlLog); }
 
     // The URLs that reached Navigate2, in order.
     std::vector<std::string> Navigated() const
@@ -106,55 +99,44 @@ protected:
 // next step run inside that box's loop. The last step must close what is
 // open: what is still open once things have settled is a failure, and is
 // cancelled, so that it cannot hang the test.
-class User {
+class User : public CWnd {
 public:
     explicit User(std::vector<std::function<void()>> steps) : m_steps(std::move(steps))
     {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TestUser";
-        ::RegisterClassA(&wc);
-        m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
-        ::PostMessageA(m_hWnd, WM_APP, 0, 0);
+        CreateEx(0, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr);
+        PostMessage(WM_APP);
     }
-    User(const User&) = delete;
-    User& operator=(const User&) = delete;
-    ~User() { ::DestroyWindow(m_hWnd); }
+
+protected:
+    const MessageMap* GetMessageMap() const override
+    {
+        static const MessageMapEntry entries[] = {OnMessage<&User::OnStep>(WM_APP), OnMessage<&User::OnSettled>(WM_TIMER)};
+        static const MessageMap map = MakeMessageMap(nullptr, entries);
+        return &map;
+    }
 
 private:
-    static BOOL CALLBACK Cancel(HWND hWnd, LPARAM)
+    void OnStep()
     {
-        if (::IsWindowVisible(hWnd)) {
-            ADD_FAILURE() << "still open after the last step";
-            ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
-        }
-        return TRUE;
+        m_steps[m_nNext++]();
+        if (m_nNext < m_steps.size())
+            PostMessage(WM_APP);
+        else
+            ::SetTimer(m_hWnd, 1, 500, nullptr);
     }
 
-    static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    void OnSettled()
     {
-        if (message == WM_NCCREATE)
-            ::SetWindowLongPtrA(hWnd, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<User*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-        if (message == WM_APP) {
-            self->m_steps[self->m_nNext++]();
-            if (self->m_nNext < self->m_steps.size())
-                ::PostMessageA(hWnd, WM_APP, 0, 0);
-            else
-                ::SetTimer(hWnd, 1, 500, nullptr);
-        } else if (message == WM_TIMER) {
-            EXPECT_EQ(nullptr, ::FindWindowA("#32768", nullptr)) << "a menu is open after the last step";
-            ::EndMenu();
-            ::EnumThreadWindows(::GetCurrentThreadId(), Cancel, 0);
+        EXPECT_EQ(nullptr, ::FindWindowA("#32768", nullptr)) << "a menu is open after the last step";
+        ::EndMenu();
+        if (const HWND hDlg = ::GetActiveWindow(); hDlg && ::IsWindowVisible(hDlg)) {
+            ADD_FAILURE() << "a dialog is open after the last step";
+            ::EndDialog(hDlg, IDCANCEL);
         }
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
     }
 
     std::vector<std::function<void()>> m_steps;
     size_t m_nNext = 0;
-    HWND m_hWnd;
 };
 
 // The program after start-up: the agent under test heads the clipboard chain

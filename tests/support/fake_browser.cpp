@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "wine/inproc_server.h"
@@ -41,17 +42,12 @@ std::string Utf8(BSTR text)
     return out;
 }
 
+// Opened for every line, so that each is on disk before the caller goes on.
 void Log(const std::string& line)
 {
     const std::string path = Env("FAKE_BROWSER_LOG");
-    const HANDLE hFile = path.empty() ? INVALID_HANDLE_VALUE
-                                      : ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                      nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written;
-    ::WriteFile(hFile, (line + "\n").c_str(), static_cast<DWORD>(line.size() + 1), &written, nullptr);
-    ::CloseHandle(hFile);
+    if (!path.empty())
+        std::ofstream(path, std::ios::binary | std::ios::app) << line << '\n';
 }
 
 bool ShouldFail(const char* pszStep, LONG nInstance)

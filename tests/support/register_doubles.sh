@@ -1,6 +1,11 @@
 #!/bin/sh
-# Registers the recording browser automation server ($1) and the recording
-# URL handler ($2) in the current Wine prefix.
+# Registers the recording browser automation server ($1) and makes the
+# recording URL handler ($2) the open command of http and https, under
+# HKLM\Software\Classes since Wine 8 reads no HKCU classes. A DDE verb would
+# be tried before the command line, so none is left.
 set -e
 wine regsvr32 /s "$(winepath -w "$1")"
-wine "$2" /register
+for scheme in http https; do
+  wine reg delete "HKLM\\Software\\Classes\\$scheme\\shell\\open\\ddeexec" /f >/dev/null 2>&1 || true
+  wine reg add "HKLM\\Software\\Classes\\$scheme\\shell\\open\\command" /ve /d "\"$(winepath -w "$2")\" \"%1\"" /f >/dev/null
+done

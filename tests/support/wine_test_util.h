@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,22 +24,16 @@ inline std::string FreshFile(const char* pszName)
 
 inline std::string ReadFile(const std::string& path)
 {
-    std::string content;
-    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-    char buffer[65536];
-    for (DWORD got; ::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got;)
-        content.append(buffer, got);
-    ::CloseHandle(h);
-    return content;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 inline std::vector<std::string> ReadLines(const std::string& path)
 {
-    const std::string content = ReadFile(path);
+    std::ifstream file(path, std::ios::binary);
     std::vector<std::string> lines;
-    for (size_t start = 0, lf; (lf = content.find('\n', start)) != std::string::npos; start = lf + 1)
-        lines.push_back(content.substr(start, lf - start));
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -53,11 +49,6 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000)
         if (::GetTickCount() - start > timeoutMs)
             return false;
     }
-}
-
-inline void Pump(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
 }
 
 // One format's data, exactly as it goes on the clipboard.

@@ -77,7 +77,9 @@ protected:
     }
 };
 
-TEST_F(SettingsDlgTest, OpensOnTheStoredRowCentredOverTheDisabledHiddenAgent)
+// Each opening shows the file as it is, and Cancel, Escape or the close box
+// drop what was edited.
+TEST_F(SettingsDlgTest, OpensOnTheStoredRowCentredOverTheDisabledHiddenAgentAndCancelWritesNothing)
 {
     const struct {
         const char* settings;
@@ -85,23 +87,26 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowCentredOverTheDisabledHiddenAgent)
         const char* name;
         const char* left;
         const char* right;
+        std::function<void(Dlg&)> close;
     } cases[] = {
-        {"", 0, "Google", kGoogleLeft, "&hl=ja&lr="},
-        {"Current Url Index=9\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&"},  // 未定
-        {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr="},
+        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", [](Dlg& d) { d.Click(IDCANCEL); }},
+        {"Current Url Index=9\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", [](Dlg&) { Dlg::Key(VK_ESCAPE); }},  // 未定
+        {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=",
+         [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.settings);
-        SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
+        SCOPED_TRACE(c.row);
+        if (c.settings)
+            SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
+        const std::string before = SettingsFile::Read();
         Run({[&](Dlg& d) {
             EXPECT_EQ(c.row, d.Row());
             EXPECT_EQ(std::string(c.name) + c.left + c.right + c.left + kQuery + c.right,
                       d.Text(IDC_NAME_EDIT) + d.Text(IDC_LEFT_EDIT) + d.Text(IDC_RIGHT_EDIT) + d.Text(IDC_SAMPLE_EDIT));
             EXPECT_EQ(d.Item(IDC_SITE_COMBO), ::GetFocus());
-            char first[8] = {}, last[8] = {};
-            d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+            char last[8] = {};
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 9, reinterpret_cast<LPARAM>(last));
-            EXPECT_EQ("  1 | 10 |10", std::string(first) + "|" + last + "|" + std::to_string(d.Send(IDC_SITE_COMBO, CB_GETCOUNT)));
+            EXPECT_EQ(" 10 |10", std::string(last) + "|" + std::to_string(d.Send(IDC_SITE_COMBO, CB_GETCOUNT)));
 
             EXPECT_EQ(m_agent.m_hWnd, ::GetWindow(d.h, GW_OWNER));
             EXPECT_FALSE(::IsWindowEnabled(m_agent.m_hWnd));
@@ -110,12 +115,23 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowCentredOverTheDisabledHiddenAgent)
             EXPECT_NEAR((work.left + work.right) / 2, Centre(d.h).x, 1);
             EXPECT_NEAR((work.top + work.bottom) / 2, Centre(d.h).y, 1);
             const auto hIcon = reinterpret_cast<LRESULT>(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ACTIVE)));
-            for (const LRESULT got : {::SendMessageA(d.h, WM_GETICON, ICON_BIG, 0), ::SendMessageA(d.h, WM_GETICON, ICON_SMALL, 0),
-                                      ::SendMessageA(d.h, WM_QUERYDRAGICON, 0, 0)})
-                EXPECT_EQ(hIcon, got);
-            d.Click(IDCANCEL);
-        }});
+            EXPECT_EQ(std::vector<LRESULT>(3, hIcon), (std::vector<LRESULT>{::SendMessageA(d.h, WM_GETICON, ICON_BIG, 0),
+                                                                            ::SendMessageA(d.h, WM_GETICON, ICON_SMALL, 0),
+                                                                            ::SendMessageA(d.h, WM_QUERYDRAGICON, 0, 0)}));
+            // While the dialog runs, the right button brings no tray menu.
+            EXPECT_TRUE(m_agent.m_bDialogOpen);
+            ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
+        },
+             [&](Dlg& d) {
+                 EXPECT_EQ(nullptr, ::FindWindowA("#32768", nullptr));
+                 d.Type(IDC_NAME_EDIT, "edited");
+                 d.Pick(5);
+                 d.Type(IDC_RIGHT_EDIT, "edited");
+                 c.close(d);
+             }});
         EXPECT_TRUE(::IsWindowEnabled(m_agent.m_hWnd));
+        EXPECT_FALSE(m_agent.m_bDialogOpen);
+        EXPECT_EQ(before, SettingsFile::Read());
     }
 }
 
@@ -165,28 +181,6 @@ TEST_F(SettingsDlgTest, EditsStayWithTheirRowsAndOkSavesThemForTheNextSearch)
     EXPECT_EQ(std::vector<std::string>{"typed on 4%71typed on 4"}, m_recorders.Navigated());
 }
 
-TEST_F(SettingsDlgTest, CancelEscapeAndTheCloseBoxWriteNothing)
-{
-    SettingsFile::Write("[Url Setting]\r\nCurrent Url Index=1\r\nWWW Search Site Name 2=mine\r\n");
-    const std::string before = SettingsFile::Read();
-    const std::function<void(Dlg&)> ways[] = {
-        [](Dlg& d) { d.Click(IDCANCEL); },
-        [](Dlg&) { Dlg::Key(VK_ESCAPE); },
-        [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); },
-    };
-    for (const auto& close : ways) {
-        SCOPED_TRACE(&close - ways);
-        Run({[&](Dlg& d) {
-            EXPECT_EQ("mine", d.Text(IDC_NAME_EDIT));
-            d.Type(IDC_NAME_EDIT, "edited");
-            d.Pick(5);
-            d.Type(IDC_RIGHT_EDIT, "edited");
-            close(d);
-        }});
-        EXPECT_EQ(before, SettingsFile::Read());
-    }
-}
-
 TEST_F(SettingsDlgTest, AFailedSaveIsReportedAndTheDialogStaysOpenWithItsEdits)
 {
     SettingsFile::Write("[Url Setting]\r\n");
@@ -218,7 +212,7 @@ TEST_F(SettingsDlgTest, AFailedSaveIsReportedAndTheDialogStaysOpenWithItsEdits)
     EXPECT_EQ(CString("kept"), theApp.GetSiteName(0));
 }
 
-TEST_F(SettingsDlgTest, TheSystemMenuOpensTheAboutBoxOverTheDialogAndLeavesItsEditsInPlace)
+TEST_F(SettingsDlgTest, TheAboutBoxOpensOverTheDialogLeavingItsEditsAndFromTheTray)
 {
     Run({[](Dlg& d) {
              const HMENU hMenu = ::GetSystemMenu(d.h, FALSE);
@@ -248,29 +242,18 @@ TEST_F(SettingsDlgTest, TheSystemMenuOpensTheAboutBoxOverTheDialogAndLeavesItsEd
              d.Click(IDCANCEL);
          }});
     EXPECT_EQ("", SettingsFile::Read());
-}
 
-// Both dialog items of the tray menu: while the dialog runs, the right button brings no menu.
-TEST_F(SettingsDlgTest, TheTrayItemsOpenTheirDialogsAndHoldTheMenuBack)
-{
-    for (const auto& item : {std::make_pair(ID_TRAY_SETTINGS, kSettingsTitle), std::make_pair(ID_TRAY_VERSION, kAboutTitle)}) {
-        SCOPED_TRACE(item.second);
-        HWND hWndMenu = nullptr, hDlg = nullptr;
-        const User user({[&] {
-                             hDlg = ::FindWindowA("#32770", item.second);
-                             EXPECT_EQ(m_agent.m_hWnd, ::GetWindow(hDlg, GW_OWNER));
-                             EXPECT_TRUE(m_agent.m_bDialogOpen);
-                             ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
-                         },
-                         [&] {
-                             hWndMenu = ::FindWindowA("#32768", nullptr);
-                             ::SendMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
-                         }});
-        m_agent.SendMessage(WM_COMMAND, item.first);
-        EXPECT_NE(nullptr, hDlg);
-        EXPECT_EQ(nullptr, hWndMenu);
-        EXPECT_FALSE(m_agent.m_bDialogOpen);
-    }
+    // The tray's version item opens the box too, as a dialog that holds the menu back.
+    HWND hBox = nullptr;
+    const User user({[&] {
+        hBox = ::FindWindowA("#32770", kAboutTitle);
+        EXPECT_EQ(m_agent.m_hWnd, ::GetWindow(hBox, GW_OWNER));
+        EXPECT_TRUE(m_agent.m_bDialogOpen);
+        ::SendMessageA(hBox, WM_COMMAND, IDOK, 0);
+    }});
+    m_agent.SendMessage(WM_COMMAND, ID_TRAY_VERSION);
+    EXPECT_NE(nullptr, hBox);
+    EXPECT_FALSE(m_agent.m_bDialogOpen);
 }
 
 }  // namespace
