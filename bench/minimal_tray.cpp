@@ -5,8 +5,6 @@
 namespace {
 
 const char kTitle[] = "QF_BENCH_TRAY";
-const UINT kTrayMessage = WM_APP + 1;
-const UINT kIconId = 1;
 
 HWND g_hWndNext;
 
@@ -15,9 +13,9 @@ void NotifyIcon(HWND hWnd, DWORD dwMessage)
     NOTIFYICONDATAA nid = {};
     nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
     nid.hWnd = hWnd;
-    nid.uID = kIconId;
+    nid.uID = 1;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    nid.uCallbackMessage = kTrayMessage;
+    nid.uCallbackMessage = WM_APP + 1;
     nid.hIcon = ::LoadIconA(nullptr, IDI_APPLICATION);
     ::lstrcpynA(nid.szTip, kTitle, sizeof nid.szTip);
     ::Shell_NotifyIconA(dwMessage, &nid);
@@ -31,22 +29,18 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         NotifyIcon(hWnd, NIM_ADD);
         g_hWndNext = ::SetClipboardViewer(hWnd);
         return 0;
-    case WM_DRAWCLIPBOARD:
-        if (g_hWndNext)
-            ::SendMessageA(g_hWndNext, message, wParam, lParam);
-        return 0;
     case WM_CHANGECBCHAIN:
-        if (reinterpret_cast<HWND>(wParam) == g_hWndNext)
+        if (reinterpret_cast<HWND>(wParam) == g_hWndNext) {
             g_hWndNext = reinterpret_cast<HWND>(lParam);
-        else if (g_hWndNext)
-            ::SendMessageA(g_hWndNext, message, wParam, lParam);
-        return 0;
+            return 0;
+        }
+        [[fallthrough]];
+    case WM_DRAWCLIPBOARD:
+        return g_hWndNext ? ::SendMessageA(g_hWndNext, message, wParam, lParam) : 0;
     case WM_CLOSE:
         ::ChangeClipboardChain(hWnd, g_hWndNext);
         NotifyIcon(hWnd, NIM_DELETE);
         ::DestroyWindow(hWnd);
-        return 0;
-    case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;
     default:
@@ -58,18 +52,11 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = hInstance;
-    wc.lpszClassName = kTitle;
-    if (!::RegisterClassA(&wc))
+    const WNDCLASSA wc = {0, WindowProc, 0, 0, hInstance, nullptr, nullptr, nullptr, nullptr, kTitle};
+    if (!::RegisterClassA(&wc) ||
+        !::CreateWindowExA(WS_EX_TOOLWINDOW, kTitle, kTitle, 0, 0, 0, 0, 0, nullptr, nullptr, hInstance, nullptr))
         return 1;
-    if (!::CreateWindowExA(WS_EX_TOOLWINDOW, kTitle, kTitle, 0, 0, 0, 0, 0, nullptr, nullptr, hInstance, nullptr))
-        return 1;
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
+    for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;)
         ::DispatchMessageA(&msg);
-    }
     return 0;
 }
