@@ -61,6 +61,8 @@ public:
     CString& Append(const char* pch, int nLength);
     // Resizes the text to nLength bytes and hands out its storage for filling.
     char* GetBufferSetLength(int nLength);
+    // Ends the filling: the text is the first nNewLength bytes written, at most as many as were handed out.
+    void ReleaseBuffer(int nNewLength) { Truncate(nNewLength); }
 
     CString& operator+=(const CString& str) { return Append(str.m_pchData, str.m_nLength); }
     CString& operator+=(const char* psz);

@@ -21,3 +21,11 @@ bool CLineCutter::Next(CString& line)
     line.Trim();
     return true;
 }
+
+int CLineCutter::Count() const
+{
+    int nLines = 1;
+    for (int lf = -1; (lf = m_text.Find('\n', lf + 1)) >= 0;)
+        ++nLines;
+    return nLines;
+}

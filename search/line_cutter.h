@@ -13,6 +13,8 @@ public:
 
     // The next line, or false when the text is used up.
     bool Next(CString& line);
+    // How many lines Next gives in all.
+    int Count() const;
 
 private:
     const CString& m_text;

@@ -47,6 +47,7 @@ TEST(LineCutter, CutsAtLineFeedsAndTrims)
         for (CString line; cutter.Next(line);)
             lines.emplace_back(line, line.GetLength());
         EXPECT_EQ(c.expected, lines) << c.text.substr(0, 20);
+        EXPECT_EQ(static_cast<int>(c.expected.size()), cutter.Count()) << c.text.substr(0, 20);
     }
     mbcs::SelectCodePage(932);
 }

@@ -9,6 +9,7 @@
 #include "framework/mbcs.h"
 #include "search/line_cutter.h"
 #include "search/percent_encode.h"
+#include "search/unicode_lines.h"
 
 namespace {
 
@@ -52,6 +53,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Require(encoded[3 * i] == '%' &&
                     HexValue(encoded[3 * i + 1]) * 16 + HexValue(encoded[3 * i + 2]) == static_cast<unsigned char>(line[i]));
     }
+
+    // The same bytes as UTF-16: as many lines as counted, each well within
+    // three bytes of UTF-8 a unit, none of them a byte UTF-8 never has.
+    std::u16string units(size / 2, u'\0');
+    std::memcpy(&units[0], data, units.size() * 2);
+    CUnicodeLineCutter unicodeCutter(units.data(), static_cast<int>(units.size()));
+    int nLines = 0;
+    const char16_t* pLine;
+    for (int nLength; unicodeCutter.Next(pLine, nLength); ++nLines) {
+        const CString utf8 = Utf16ToUtf8(pLine, nLength);
+        Require(utf8.GetLength() >= nLength && utf8.GetLength() <= 3 * nLength);
+        Require(std::string(utf8, utf8.GetLength()).find_first_of("\xC0\xC1\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF") == std::string::npos);
+    }
+    Require(nLines == unicodeCutter.Count());
 
     // Look-ups stay inside the text and find what they report.
     const CString mid = text.Mid(a, b);

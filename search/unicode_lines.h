@@ -1,0 +1,29 @@
+// Unicode clipboard text: cut into lines as ANSI text is, and each line written as UTF-8.
+#pragma once
+
+#include "framework/cstring.h"
+
+// Cuts UTF-16 text by the rules CLineCutter follows for ANSI text: a line
+// ends before an LF and a CR directly before the LF goes with it, a lone CR
+// is not a line break, and each line comes out trimmed of ASCII white space
+// (the ideographic space U+3000 stays), and may then be empty. The lines are
+// pieces of the text, which must outlive them.
+class CUnicodeLineCutter {
+public:
+    CUnicodeLineCutter(const char16_t* pText, int nLength) : m_pText(pText), m_nLength(nLength) {}
+
+    // The next line, or false when the text is used up.
+    bool Next(const char16_t*& pLine, int& nLength);
+    // How many lines Next gives in all.
+    int Count() const;
+
+private:
+    const char16_t* const m_pText;
+    const int m_nLength;
+    int m_nPos = 0;
+    bool m_bDone = false;
+};
+
+// The text in UTF-8. A surrogate without its partner becomes U+FFFD, so no
+// text is refused and none is cut short.
+CString Utf16ToUtf8(const char16_t* pText, int nLength);
