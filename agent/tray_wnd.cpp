@@ -93,9 +93,9 @@ LRESULT CTrayWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 void CTrayWnd::OnDrawClipboard(WPARAM wParam, LPARAM lParam)
 {
     if (m_bMonitoring) {
-        const HRESULT hr = SearchClipboardText();
-        if (FAILED(hr))
-            ShowLaunchFailure(hr);
+        const SearchOutcome outcome = SearchClipboardText();
+        if (FAILED(outcome.hrFirstFailure) || outcome.nUnsearched > 0)
+            ShowSearchBalloon(outcome);
     }
     if (m_hWndNextViewer)
         ::SendMessageA(m_hWndNextViewer, WM_DRAWCLIPBOARD, wParam, lParam);
@@ -217,20 +217,29 @@ void CTrayWnd::RemoveTrayIcon()
     NotifyIcon(NIM_DELETE, &nid);
 }
 
-// A failed launch is not silent: one balloon per clipboard change, with the
-// result code. The balloon needs the larger record; the icon's own records
-// stay the classic size.
-void CTrayWnd::ShowLaunchFailure(HRESULT hr)
+// What a search left undone is not silent: one balloon per clipboard change,
+// with the lines left unsearched and the result code of a failed launch. The
+// balloon needs the larger record; the icon's own records stay the classic size.
+void CTrayWnd::ShowSearchBalloon(const SearchOutcome& outcome)
 {
     CString text;
-    text.LoadString(IDS_LAUNCH_FAILED);
-    CString code;
-    code.Format(" (0x%08lX)", static_cast<unsigned long>(hr));
-    text += code;
+    if (outcome.nUnsearched > 0) {
+        CString unsearched;
+        unsearched.LoadString(IDS_LINES_UNSEARCHED);
+        text.Format("%d", outcome.nUnsearched);
+        text += unsearched;
+    }
+    if (FAILED(outcome.hrFirstFailure)) {
+        CString failure;
+        failure.LoadString(IDS_LAUNCH_FAILED);
+        CString code;
+        code.Format(" (0x%08lX)", static_cast<unsigned long>(outcome.hrFirstFailure));
+        text += (text.IsEmpty() ? "" : "\r\n") + failure + code;
+    }
 
     NOTIFYICONDATAA nid = MakeRecord(NIF_INFO, 0);
     nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    nid.dwInfoFlags = NIIF_ERROR;
+    nid.dwInfoFlags = FAILED(outcome.hrFirstFailure) ? NIIF_ERROR : NIIF_WARNING;
     ::lstrcpynA(nid.szInfo, text, sizeof nid.szInfo);
     ::lstrcpynA(nid.szInfoTitle, AfxGetApp()->m_pszAppName, sizeof nid.szInfoTitle);
     NotifyIcon(NIM_MODIFY, &nid);

@@ -7,6 +7,8 @@
 
 #include "framework/wnd.h"
 
+struct SearchOutcome;
+
 class CTrayWnd : public CWnd {
 public:
     // A hidden tool window, neither on the taskbar nor in the task switcher.
@@ -46,5 +48,5 @@ private:
     NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;
     void AddTrayIcon(UINT nIconId);
     void RemoveTrayIcon();
-    void ShowLaunchFailure(HRESULT hr);
+    void ShowSearchBalloon(const SearchOutcome& outcome);
 };

@@ -117,3 +117,23 @@ CString CSearchApp::GetCurrentSiteRight()
 {
     return GetSiteRight(GetCurrentSiteIndex());
 }
+
+CString CSearchApp::GetSiteEncoding(int nIndex)
+{
+    return ReadSettingString(IDS_SECTION, IDS_KEY_ENCODING_FIRST + nIndex, "");
+}
+
+BOOL CSearchApp::SetSiteEncoding(int nIndex, const char* pszText)
+{
+    return WriteSettingString(IDS_SECTION, IDS_KEY_ENCODING_FIRST + nIndex, pszText);
+}
+
+BOOL CSearchApp::IsSiteUtf8(int nIndex)
+{
+    return ::lstrcmpiA(GetSiteEncoding(nIndex), LoadText(IDS_ENCODING_UTF8)) == 0;
+}
+
+BOOL CSearchApp::IsCurrentSiteUtf8()
+{
+    return IsSiteUtf8(GetCurrentSiteIndex());
+}

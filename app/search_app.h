@@ -32,6 +32,13 @@ public:
     CString GetCurrentSiteLeft();
     CString GetCurrentSiteRight();
 
+    // A site's query encoding: its queries are UTF-8 when the stored value is
+    // "UTF-8" in any letter case, and in the ANSI code page otherwise.
+    CString GetSiteEncoding(int nIndex);
+    BOOL SetSiteEncoding(int nIndex, const char* pszText);
+    BOOL IsSiteUtf8(int nIndex);
+    BOOL IsCurrentSiteUtf8();
+
     static constexpr int kSiteCount = 10;
 
 private:

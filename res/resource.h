@@ -18,6 +18,7 @@
 #define IDC_RIGHT_EDIT 1002
 #define IDC_SAMPLE_EDIT 1003
 #define IDC_NAME_EDIT 1004
+#define IDC_UTF8_CHECK 1005
 
 // Tray menu commands
 #define ID_TRAY_VERSION 100
@@ -35,6 +36,8 @@
 #define IDS_SITE_COUNT 104
 #define IDS_LAUNCH_FAILED 105
 #define IDS_SAVE_FAILED 106
+#define IDS_ENCODING_UTF8 107
+#define IDS_LINES_UNSEARCHED 108
 
 #define IDS_SECTION 3000
 #define IDS_KEY_CURRENT 3001
@@ -44,6 +47,7 @@
 #define IDS_DEFAULT_LEFT_FIRST 4000
 #define IDS_DEFAULT_RIGHT_FIRST 4001
 #define IDS_KEY_NAME_FIRST 4020
+#define IDS_KEY_ENCODING_FIRST 4030
 #define IDS_DEFAULT_NAME_FIRST 4100
 
 // Tray icon notifications reach the agent window as this message.

@@ -6,12 +6,16 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
+#include <memory>
 
 #include "app/search_app.h"
 #include "framework/holders.h"
 #include "search/line_cutter.h"
+#include "search/unicode_lines.h"
 
 namespace {
 
@@ -67,48 +71,101 @@ bool IsMarkedPrivate()
     return allowed == 0;
 }
 
-// The clipboard's text up to its first zero byte. The clipboard is closed
-// again before this returns; no search runs while it is open.
-bool CopyClipboardText(CString& text)
+// UTF-16 text, counted.
+struct UnicodeText {
+    std::unique_ptr<char16_t[]> pUnits;
+    int nLength = 0;
+};
+
+// The clipboard's text in both its forms, each up to its first zero; where the
+// clipboard has no Unicode form, the ANSI one converted stands in for it. The
+// clipboard is closed again before this returns; no search runs while it is open.
+bool CopyClipboardText(CString& text, UnicodeText& unicode)
 {
     const CClipboardOpen clipboard(nullptr);
     if (!clipboard || IsMarkedPrivate())
         return false;
     const CGlobalLock data(::GetClipboardData(CF_TEXT));
     const char* bytes = static_cast<const char*>(data.get());
-    const SIZE_T size = data.size();
-    const void* zero = bytes ? std::memchr(bytes, '\0', size) : nullptr;
-    const SIZE_T length = zero ? static_cast<const char*>(zero) - bytes : size;
-    if (length > 0x7FFFFFFF)
+    const size_t length = std::find(bytes, bytes + data.size(), '\0') - bytes;
+    const CGlobalLock wide(::GetClipboardData(CF_UNICODETEXT));
+    const char16_t* units = static_cast<const char16_t*>(wide.get());
+    const size_t nUnits = std::find(units, units + wide.size() / sizeof(char16_t), u'\0') - units;
+    if (length > INT_MAX || nUnits > INT_MAX)
         return false;
     text = CString(bytes, static_cast<int>(length));
+    unicode.nLength = units ? static_cast<int>(nUnits) : ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
+    unicode.pUnits.reset(new char16_t[static_cast<size_t>(unicode.nLength) + 1]);
+    if (units)
+        std::copy(units, units + nUnits, unicode.pUnits.get());
+    else
+        ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(unicode.pUnits.get()),
+                              unicode.nLength);
     return true;
+}
+
+// Whether the ANSI code page holds every character of the line itself, none
+// replaced by the default character or by a look-alike.
+bool AnsiHolds(const char16_t* pLine, int nLength)
+{
+    BOOL bDefaultUsed = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(pLine), nLength, nullptr, 0,
+                          nullptr, &bDefaultUsed);
+    return !bDefaultUsed;
+}
+
+// The query of the next line in the current site's encoding: UTF-8 from the
+// Unicode form, or the ANSI form's bytes. An ANSI line whose Unicode form
+// holds a character that the code page cannot is not searched: its ANSI form
+// has a stand-in there, such as "?", and would search something else. The
+// forms' lines are paired only when both cut into as many lines.
+CString NextQuery(const CString& line, const char16_t* pUnicodeLine, int nUnicodeLength, bool bPaired,
+                  SearchOutcome& outcome)
+{
+    if (theApp.IsCurrentSiteUtf8())
+        return PercentEncodeAll(Utf16ToUtf8(pUnicodeLine, nUnicodeLength));
+    if (bPaired && !AnsiHolds(pUnicodeLine, nUnicodeLength)) {
+        ++outcome.nUnsearched;
+        return CString();
+    }
+    return PercentEncodeAll(line);
 }
 
 }  // namespace
 
-HRESULT SearchClipboardText()
+SearchOutcome SearchClipboardText()
 {
+    SearchOutcome outcome;
     if (!::IsClipboardFormatAvailable(CF_TEXT))
-        return S_OK;
+        return outcome;
     CString text;
+    UnicodeText unicode;
     try {
-        if (!CopyClipboardText(text))
-            return S_OK;
+        if (!CopyClipboardText(text, unicode))
+            return outcome;
     } catch (const std::bad_alloc&) {
-        return S_OK;
+        return outcome;
     }
 
-    HRESULT hrFirstFailure = S_OK;
     CLineCutter cutter(text);
-    for (;;) {
+    CUnicodeLineCutter unicodeCutter(unicode.pUnits.get(), unicode.nLength);
+    const bool bPaired = cutter.Count() == unicodeCutter.Count();
+    for (bool bMore = true; bMore;) {
         try {
-            CString line;
-            if (!cutter.Next(line))
-                break;
-            if (line.IsEmpty())
+            CString query;
+            {
+                CString line;
+                const char16_t* pUnicodeLine = nullptr;
+                int nUnicodeLength = 0;
+                const bool bAnsi = cutter.Next(line);
+                const bool bUnicode = unicodeCutter.Next(pUnicodeLine, nUnicodeLength);
+                bMore = bAnsi || bUnicode;
+                if (line.IsEmpty() && nUnicodeLength == 0)
+                    continue;
+                query = NextQuery(line, pUnicodeLine, nUnicodeLength, bPaired, outcome);
+            }
+            if (query.IsEmpty())
                 continue;
-            const CString query = PercentEncodeAll(line);
             const CString right = theApp.GetCurrentSiteRight();
             const CString left = theApp.GetCurrentSiteLeft();
             CString url;
@@ -119,13 +176,13 @@ HRESULT SearchClipboardText()
             else
                 ::ShellExecuteA(nullptr, nullptr, url, nullptr, nullptr, SW_SHOWNORMAL);
         } catch (const _com_error& e) {
-            if (SUCCEEDED(hrFirstFailure))
-                hrFirstFailure = e.Error();
+            if (SUCCEEDED(outcome.hrFirstFailure))
+                outcome.hrFirstFailure = e.Error();
         } catch (const std::bad_alloc&) {
             // A line too large for memory is skipped; the others still run.
         }
     }
-    return hrFirstFailure;
+    return outcome;
 }
 
 void OpenSearchWindow(const CString& url)

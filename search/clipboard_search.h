@@ -6,11 +6,19 @@
 #include "framework/cstring.h"
 #include "search/percent_encode.h"
 
-// Searches every non-empty line of the clipboard's text on the current site.
-// Before start-up has finished the URLs go to the shell's default handler;
-// after it, each opens through browser automation. A launch that fails costs
-// only its own line. Returns the first launch failure, or S_OK.
-HRESULT SearchClipboardText();
+// What a search of the clipboard's text had to leave undone.
+struct SearchOutcome {
+    // The first launch that failed, or S_OK.
+    HRESULT hrFirstFailure = S_OK;
+    // Lines not searched because the site's ANSI code page cannot hold them.
+    int nUnsearched = 0;
+};
+
+// Searches every non-empty line of the clipboard's text on the current site,
+// its query in that site's encoding. Before start-up has finished the URLs go
+// to the shell's default handler; after it, each opens through browser
+// automation. A launch that fails costs only its own line.
+SearchOutcome SearchClipboardText();
 
 // Opens url in a new browser window through the browser's automation server.
 // Throws _com_error on failure; every reference it made is released by then.

@@ -3,8 +3,8 @@
 # as scripts/run sets it up: text copied on the Linux side reaches the
 # desktop's browser (a stand-in xdg-open first in PATH) through
 # quillfind_browser.dll and winebrowser, once a line and in line order; the
-# real tray icon is clicked; what is not a web address is refused; "終了" from
-# its menu ends the day.
+# real tray icon is clicked; a site set to UTF-8 gets UTF-8 queries; what is
+# not a web address is refused; "終了" from its menu ends the day.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
@@ -75,8 +75,14 @@ e2e_click_tray 1
 copy "back"
 expect_opened "${google}back$right"
 
+# A site set to UTF-8 gets its queries in UTF-8, the escapes kept on the way.
+ini=$prefix/drive_c/windows/Quillfind.INI
+printf '[Url Setting]\r\nWWW Search Site 1 Encoding=UTF-8\r\n' >"$ini"
+copy "検索"
+expect_opened "$google%E6%A4%9C%E7%B4%A2$right"
+
 # What is not a web address is never handed to the shell.
-printf '[Url Setting]\r\nWWW Search Site 1 Left=ftp://x.test/?\r\n' >"$prefix/drive_c/windows/Quillfind.INI"
+printf '[Url Setting]\r\nWWW Search Site 1 Left=ftp://x.test/?\r\n' >"$ini"
 copy "x"
 sleep 1.5
 [ ! -s "$opened" ] || e2e_fail "the shell was handed $(cat "$opened")"

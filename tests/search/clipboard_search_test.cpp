@@ -79,6 +79,42 @@ TEST_F(SearchTest, TheCurrentSiteIsReadAfreshForEveryCopy)
     }
 }
 
+TEST_F(SearchTest, QueriesAreInTheEncodingTheCurrentSiteHasForEachLine)
+{
+    const std::string kKensaku = "\x8C\x9F\x8D\xF5", kUtf8Kensaku = "%E6%A4%9C%E7%B4%A2";  // 検索
+    const struct {
+        const char* encoding;  // of the current site, site 2; nullptr: no key
+        std::vector<ClipData> clip;
+        Strings queries;
+        int unsearched;
+    } cases[] = {
+        {"UTF-8", {Unicode(u"\u691C\u7D22"), Text(kKensaku)}, {kUtf8Kensaku}, 0},
+        {nullptr, {Unicode(u"\u691C\u7D22"), Text(kKensaku)}, {"%8C%9F%8D%F5"}, 0},
+        {"utf-8", {Unicode(std::u16string(u"\U0001F600 a b\r\n\xD800\u3000\n\0z", 13))}, {"%F0%9F%98%80%20%61%20%62", "%EF%BF%BD%E3%80%80"}, 0},
+        // Without a Unicode form of its own, the ANSI text is converted.
+        {"UTF-8", {Text(kKensaku + " \x81\x40")}, {kUtf8Kensaku + "%20%E3%80%80"}, 0},
+        // What the code page cannot hold is not searched; the other lines are, as ever.
+        {"", {Unicode(u"a\r\n\U0001F600\r\ncaf\u00E9\r\n\u691C")}, {"%61", "%8C%9F"}, 2},
+        {"Shift_JIS", {Text("\x8C\x9F\n?"), Unicode(u"\U0001F600")}, {"%8C%9F", "%3F"}, 0},
+    };
+    for (const auto& c : cases) {
+        SettingsFile::Write(std::string("[Url Setting]\r\nCurrent Url Index=1\r\nWWW Search Site 2 Left=L\r\nWWW Search Site 2 Right=R\r\n") +
+                            (c.encoding ? std::string("WWW Search Site 2 Encoding=") + c.encoding + "\r\n" : ""));
+        Recorders recorders;
+        m_agent.records.clear();
+        Copy(c.clip);
+        Strings expected;
+        for (const std::string& query : c.queries)
+            expected.push_back("L" + query + "R");
+        EXPECT_EQ(expected, recorders.Navigated()) << &c - cases;
+        EXPECT_EQ(c.unsearched ? 1u : 0u, m_agent.records.size()) << &c - cases;
+        if (c.unsearched) {
+            EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), m_agent.records[0].data.dwInfoFlags);
+            EXPECT_EQ(std::to_string(c.unsearched) + " ", std::string(m_agent.records[0].data.szInfo, 2));
+        }
+    }
+}
+
 TEST_F(SearchTest, AFailingStepCostsOnlyItsOwnLineAndShowsOneBalloon)
 {
     const struct {

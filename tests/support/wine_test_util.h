@@ -62,6 +62,11 @@ inline ClipData Text(const std::string& text)
     return {CF_TEXT, text + '\0'};
 }
 
+inline ClipData Unicode(const std::u16string& text)
+{
+    return {CF_UNICODETEXT, std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(char16_t))};
+}
+
 inline ClipData Named(const char* pszFormat, const std::string& bytes)
 {
     return {::RegisterClipboardFormatA(pszFormat), bytes};
