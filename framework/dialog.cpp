@@ -17,6 +17,15 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
     value = text.Left(got);
 }
 
+void DDX_Check(CDataExchange* pDX, int nIDC, BOOL& value)
+{
+    const HWND hWndCtrl = pDX->m_pDlgWnd->GetDlgItem(nIDC);
+    if (pDX->m_bSaveAndValidate)
+        value = ::SendMessageA(hWndCtrl, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    else
+        ::SendMessageA(hWndCtrl, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 // Bound afresh at every exchange: after a run the object still holds the
 // handle of a control that is gone, and the next run of the same dialog
 // object must not talk to it.

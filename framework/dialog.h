@@ -11,6 +11,8 @@ struct CDataExchange {
 };
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
+// A check box: TRUE when checked.
+void DDX_Check(CDataExchange* pDX, int nIDC, BOOL& value);
 // Binds a control object to the dialog's control; the window stays the dialog's.
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 

@@ -43,6 +43,7 @@ const MessageMap* CSettingsDlg::GetMessageMap() const
         OnNotify<&CSettingsDlg::OnKillFocusLeft>(EN_KILLFOCUS, IDC_LEFT_EDIT),
         OnNotify<&CSettingsDlg::OnKillFocusRight>(EN_KILLFOCUS, IDC_RIGHT_EDIT),
         OnNotify<&CSettingsDlg::OnKillFocusName>(EN_KILLFOCUS, IDC_NAME_EDIT),
+        OnNotify<&CSettingsDlg::OnClickedUtf8>(BN_CLICKED, IDC_UTF8_CHECK),
     };
     static const MessageMap map = MakeMessageMap(CDialog::GetMessageMap(), entries);
     return &map;
@@ -56,6 +57,7 @@ void CSettingsDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_RIGHT_EDIT, m_strRight);
     DDX_Text(pDX, IDC_SAMPLE_EDIT, m_strSample);
     DDX_Text(pDX, IDC_NAME_EDIT, m_strName);
+    DDX_Check(pDX, IDC_UTF8_CHECK, m_bUtf8);
 }
 
 BOOL CSettingsDlg::OnInitDialog()
@@ -75,6 +77,7 @@ BOOL CSettingsDlg::OnInitDialog()
         m_strSiteName[i] = strName;
         m_strSiteLeft[i] = theApp.GetSiteLeft(i);
         m_strSiteRight[i] = theApp.GetSiteRight(i);
+        m_bSiteUtf8[i] = theApp.IsSiteUtf8(i);
     }
     // An index that names no row would leave the list without a selection,
     // and every later step indexes the table with the selection.
@@ -104,6 +107,7 @@ void CSettingsDlg::ShowSelectedSite()
     m_strName = m_strSiteName[nSel];
     m_strLeft = m_strSiteLeft[nSel];
     m_strRight = m_strSiteRight[nSel];
+    m_bUtf8 = m_bSiteUtf8[nSel];
     m_strSample = m_strLeft + kSampleQuery + m_strRight;
     UpdateData(FALSE);
 }
@@ -129,6 +133,13 @@ void CSettingsDlg::OnKillFocusName()
 {
     UpdateData(TRUE);
     m_strSiteName[m_comboSite.GetCurSel()] = m_strName;
+}
+
+// The choice belongs to the row it was made on, at once.
+void CSettingsDlg::OnClickedUtf8()
+{
+    UpdateData(TRUE);
+    m_bSiteUtf8[m_comboSite.GetCurSel()] = m_bUtf8;
 }
 
 void CSettingsDlg::OnOK()
@@ -163,6 +174,14 @@ void CSettingsDlg::OnOK()
         check(theApp.SetSiteLeft(i, m_strSiteLeft[i]));
         check(theApp.SetSiteRight(i, m_strSiteRight[i]));
         check(theApp.SetSiteName(i, m_strSiteName[i]));
+    }
+    // An encoding is written only where the choice differs from the file, so
+    // a user who never touches the box gets no new keys.
+    CString strUtf8;
+    strUtf8.LoadString(IDS_ENCODING_UTF8);
+    for (int i = 0; i < nCount; ++i) {
+        if (m_bSiteUtf8[i] != theApp.IsSiteUtf8(i))
+            check(theApp.SetSiteEncoding(i, m_bSiteUtf8[i] ? static_cast<const char*>(strUtf8) : ""));
     }
     // Every write is tried, so one that fails does not hold back the rest;
     // the dialog stays open with its table, for another try or for Cancel.

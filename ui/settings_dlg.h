@@ -25,6 +25,10 @@ public:
     CString m_strSiteName[kTableRows];
     CString m_strSiteRight[kTableRows];
     CString m_strSiteLeft[kTableRows];
+    // The check box IDC_UTF8_CHECK of the shown row, and the table's query
+    // encodings: TRUE for UTF-8.
+    BOOL m_bUtf8 = FALSE;
+    BOOL m_bSiteUtf8[kTableRows] = {};
 
 protected:
     const MessageMap* GetMessageMap() const override;
@@ -39,6 +43,7 @@ protected:
     void OnKillFocusLeft();
     void OnKillFocusRight();
     void OnKillFocusName();
+    void OnClickedUtf8();
 
     // Shows the row of the list's selection in the four boxes.
     void ShowSelectedSite();

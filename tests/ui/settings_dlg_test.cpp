@@ -181,6 +181,30 @@ TEST_F(SettingsDlgTest, EditsStayWithTheirRowsAndOkSavesThemForTheNextSearch)
     EXPECT_EQ(std::vector<std::string>{"typed on 4%71typed on 4"}, m_recorders.Navigated());
 }
 
+TEST_F(SettingsDlgTest, TheUtf8BoxStaysWithItsRowAndOkWritesOnlyTheChoicesThatChanged)
+{
+    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 5 Encoding=utf-8\r\n");
+    Run({[](Dlg& d) {
+        const auto checked = [&d] { return d.Send(IDC_UTF8_CHECK, BM_GETCHECK) == BST_CHECKED; };
+        EXPECT_FALSE(checked());
+        d.Pick(2);
+        d.Click(IDC_UTF8_CHECK);
+        d.Pick(4);
+        EXPECT_TRUE(checked());
+        d.Click(IDC_UTF8_CHECK);
+        d.Pick(2);
+        EXPECT_TRUE(checked());
+        d.Pick(4);
+        EXPECT_FALSE(checked());
+        d.Click(IDOK);
+    }});
+    // The key the file had changes in place; the one it lacked comes after the 31.
+    const std::string file = SettingsFile::Read(), tail = "Name 10=\x96\xA2\x92\xE8\r\nWWW Search Site 3 Encoding=UTF-8\r\n";
+    EXPECT_EQ(0u, file.find("[Url Setting]\r\nWWW Search Site 5 Encoding=\r\nCurrent Url Index=4\r\n")) << file;
+    EXPECT_EQ(tail, file.substr(file.size() - std::min(file.size(), tail.size())));
+    EXPECT_EQ(33u, file.rfind("Encoding", file.size() - tail.size())) << "no other row's key";
+}
+
 TEST_F(SettingsDlgTest, AFailedSaveIsReportedAndTheDialogStaysOpenWithItsEdits)
 {
     SettingsFile::Write("[Url Setting]\r\n");
