@@ -94,13 +94,16 @@ bool CopyClipboardText(CString& text, UnicodeText& unicode)
     if (length > INT_MAX || nUnits > INT_MAX)
         return false;
     text = CString(bytes, static_cast<int>(length));
-    unicode.nLength = units ? static_cast<int>(nUnits) : ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
-    unicode.pUnits.reset(new char16_t[static_cast<size_t>(unicode.nLength) + 1]);
-    if (units)
+    if (units) {
+        unicode.nLength = static_cast<int>(nUnits);
+        unicode.pUnits.reset(new char16_t[nUnits + 1]);
         std::copy(units, units + nUnits, unicode.pUnits.get());
-    else
+    } else {
+        unicode.nLength = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
+        unicode.pUnits.reset(new char16_t[static_cast<size_t>(unicode.nLength) + 1]);
         ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(unicode.pUnits.get()),
                               unicode.nLength);
+    }
     return true;
 }
 

@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int nLength; unicodeCutter.Next(pLine, nLength); ++nLines) {
         const CString utf8 = Utf16ToUtf8(pLine, nLength);
         Require(utf8.GetLength() >= nLength && utf8.GetLength() <= 3 * nLength);
-        Require(std::string(utf8, utf8.GetLength()).find_first_of("\xC0\xC1\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF") == std::string::npos);
+        const std::string bytes8(utf8, utf8.GetLength());
+        Require(bytes8.find_first_of("\xC0\xC1\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF") == std::string::npos);
     }
     Require(nLines == unicodeCutter.Count());
 

@@ -48,7 +48,8 @@ struct Dlg {
     {
         Focus(IDC_SITE_COMBO);
         Send(IDC_SITE_COMBO, CB_SETCURSEL, nRow);
-        ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_SITE_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(IDC_SITE_COMBO)));
+        ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_SITE_COMBO, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(Item(IDC_SITE_COMBO)));
     }
     void Click(int nId) const { Send(nId, BM_CLICK); }
     void PostClick(int nId) const { ::PostMessageA(Item(nId), BM_CLICK, 0, 0); }
@@ -114,10 +115,11 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowCentredOverTheDisabledHiddenAgentAndC
             ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
             EXPECT_NEAR((work.left + work.right) / 2, Centre(d.h).x, 1);
             EXPECT_NEAR((work.top + work.bottom) / 2, Centre(d.h).y, 1);
-            const auto hIcon = reinterpret_cast<LRESULT>(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ACTIVE)));
-            EXPECT_EQ(std::vector<LRESULT>(3, hIcon), (std::vector<LRESULT>{::SendMessageA(d.h, WM_GETICON, ICON_BIG, 0),
-                                                                            ::SendMessageA(d.h, WM_GETICON, ICON_SMALL, 0),
-                                                                            ::SendMessageA(d.h, WM_QUERYDRAGICON, 0, 0)}));
+            const HICON hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ACTIVE));
+            EXPECT_EQ(std::vector<LRESULT>(3, reinterpret_cast<LRESULT>(hIcon)),
+                      (std::vector<LRESULT>{::SendMessageA(d.h, WM_GETICON, ICON_BIG, 0),
+                                            ::SendMessageA(d.h, WM_GETICON, ICON_SMALL, 0),
+                                            ::SendMessageA(d.h, WM_QUERYDRAGICON, 0, 0)}));
             // While the dialog runs, the right button brings no tray menu.
             EXPECT_TRUE(m_agent.m_bDialogOpen);
             ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
