@@ -60,9 +60,11 @@ set_tests_properties(wine.RegisterDoubles PROPERTIES FIXTURES_SETUP wine_doubles
 gtest_discover_tests(quillfind_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES RESOURCE_LOCK wine FIXTURES_REQUIRED wine_doubles TIMEOUT 120)
 
-# What Windows itself ships is all Quillfind.exe may import.
-add_test(NAME exe.ImportsOnlySystemDlls COMMAND sh -c
-  "! i686-w64-mingw32-objdump -p $<TARGET_FILE:Quillfind> | awk '/DLL Name:/ { print tolower($3) }' | grep -vxE '(kernel32|user32|gdi32|shell32|ole32|oleaut32|comctl32|advapi32|msvcrt)\\.dll'")
+# What Windows itself ships is all Quillfind.exe may import; and its manifest
+# asks for no execution level, so that a standard user's settings are still
+# written, to the virtual store.
+add_test(NAME exe.ImportsOnlySystemDllsAndAsksNoExecutionLevel COMMAND sh -c
+  "! i686-w64-mingw32-objdump -p $<TARGET_FILE:Quillfind> | awk '/DLL Name:/ { print tolower($3) }' | grep -vxE '(kernel32|user32|gdi32|shell32|ole32|oleaut32|comctl32|advapi32|msvcrt)\\.dll' && ! grep -q requestedExecutionLevel $<TARGET_FILE:Quillfind>")
 
 # A user's day with the real program, driven from outside with the mouse, the
 # keyboard and the Linux clipboard, in a prefix set up as scripts/run sets it up.

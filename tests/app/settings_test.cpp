@@ -5,14 +5,9 @@ namespace {
 
 using testutil::SettingsFile;
 
-class SettingsTest : public ::testing::Test {
-protected:
-    void SetUp() override { SettingsFile::Remove(); }
-    void TearDown() override { SettingsFile::Remove(); }
-};
-
-TEST_F(SettingsTest, EverySiteIsReadFromItsOwnKeysAtEveryCall)
+TEST(SettingsTest, EverySiteIsReadFromItsOwnKeysAtEveryCall)
 {
+    EXPECT_STREQ("quillfind_tests.INI", AfxGetApp()->m_pszProfileName) << "the executable's base name and .INI";
     std::string file = "[Url Setting]\r\n";
     for (int i = 1; i <= 10; ++i) {
         const std::string n = std::to_string(i);
@@ -29,15 +24,8 @@ TEST_F(SettingsTest, EverySiteIsReadFromItsOwnKeysAtEveryCall)
 
     SettingsFile::Remove();
     ASSERT_TRUE(theApp.SetSiteName(2, "\x8C\x9F\x8D\xF5 site"));
-    ASSERT_TRUE(theApp.SetSiteLeft(2, ""));
-    EXPECT_EQ("[Url Setting]\r\nWWW Search Site Name 3=\x8C\x9F\x8D\xF5 site\r\nWWW Search Site 3 Left=\r\n",
-              SettingsFile::Read());
+    EXPECT_EQ("[Url Setting]\r\nWWW Search Site Name 3=\x8C\x9F\x8D\xF5 site\r\n", SettingsFile::Read());
     EXPECT_EQ(CString("\x8C\x9F\x8D\xF5 site"), theApp.GetSiteName(2));
-    EXPECT_EQ(CString(""), theApp.GetSiteLeft(2)) << "an empty value is not the built-in one";
-
-    // Values are read back as at most 4095 characters.
-    ASSERT_TRUE(theApp.SetSiteRight(4, std::string(5000, 'v').c_str()));
-    EXPECT_EQ(CString(std::string(4095, 'v').c_str()), theApp.GetSiteRight(4));
 }
 
 }  // namespace

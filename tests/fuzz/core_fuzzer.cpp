@@ -19,11 +19,6 @@ void Require(bool condition)
         std::abort();
 }
 
-int HexValue(char c)
-{
-    return c <= '9' ? c - '0' : c - 'A' + 10;
-}
-
 }  // namespace
 
 // Input: the code page (932 when the first byte is odd), two positions, then the text.
@@ -50,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const CString encoded = PercentEncodeAll(line);
         Require(encoded.GetLength() == 3 * line.GetLength());
         for (int i = 0; i < line.GetLength(); ++i)
-            Require(encoded[3 * i] == '%' &&
-                    HexValue(encoded[3 * i + 1]) * 16 + HexValue(encoded[3 * i + 2]) == static_cast<unsigned char>(line[i]));
+            Require(encoded[3 * i] == '%' && std::strtol(std::string(encoded.Mid(3 * i + 1, 2), 2).c_str(), nullptr, 16) ==
+                                                 static_cast<unsigned char>(line[i]));
     }
 
     // The same bytes as UTF-16: as many lines as counted, each well within
@@ -64,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int nLength; unicodeCutter.Next(pLine, nLength); ++nLines) {
         const CString utf8 = Utf16ToUtf8(pLine, nLength);
         Require(utf8.GetLength() >= nLength && utf8.GetLength() <= 3 * nLength);
-        const std::string bytes8(utf8, utf8.GetLength());
-        Require(bytes8.find_first_of("\xC0\xC1\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF") == std::string::npos);
+        Require(std::string(utf8, utf8.GetLength()).find_first_of("\xC0\xC1\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF") ==
+                std::string::npos);
     }
     Require(nLines == unicodeCutter.Count());
 
@@ -73,6 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const CString mid = text.Mid(a, b);
     const int found = text.Find(mid, a);
     Require(found == -1 || std::memcmp(static_cast<const char*>(text) + found, mid, mid.GetLength()) == 0);
+    CString twice = text;
+    twice += twice;
+    Require(twice.GetLength() == 2 * text.GetLength() && std::memcmp(twice + text.GetLength(), text, text.GetLength()) == 0);
     Require(bytes.find(std::string(mid, mid.GetLength())) != std::string::npos);
     return 0;
 }

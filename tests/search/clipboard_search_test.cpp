@@ -36,13 +36,16 @@ void Launch(Strings& log, int n, const std::string& url, const std::string& fail
 TEST_F(SearchTest, TheCurrentSiteIsReadAfreshForEveryCopy)
 {
     const struct {
-        const char* settings;
+        std::string settings;
         std::string url;
     } cases[] = {
         {"", Google("%71")},
         // A Shift_JIS left part (検索) reaches the browser as the same characters.
         {"Current Url Index=9\r\nWWW Search Site 10 Left=http://x/\x8C\x9F\x8D\xF5?q=\r\n",
          "http://x/\xE6\xA4\x9C\xE7\xB4\xA2?q=%71&"},
+        // An empty value is not the built-in one; values are read as at most 4095 characters.
+        {"WWW Search Site 1 Right=\r\n", "http://www.google.co.jp/search?q=%71"},
+        {"WWW Search Site 1 Left=" + std::string(5000, 'v') + "\r\n", std::string(4095, 'v') + "%71&hl=ja&lr="},
         // An index that names no site reads as the first.
         {"Current Url Index=10\r\n", Google("%71")},
         {"Current Url Index=-1\r\n", Google("%71")},
@@ -81,15 +84,13 @@ TEST_F(SearchTest, EveryNonEmptyLineIsOneSearchInTheEncodingOfTheCurrentSite)
         {"Shift_JIS", {Text("\x8C\x9F\n?"), Unicode(u"\U0001F600")}, {"%8C%9F", "%3F"}, 0},
     };
     for (const auto& c : cases) {
-        SettingsFile::Write("[Url Setting]\r\nCurrent Url Index=1\r\nWWW Search Site 2 Left=L\r\nWWW Search Site 2 Right=R\r\n" +
+        // Empty left and right parts: each URL is the query alone.
+        SettingsFile::Write("[Url Setting]\r\nCurrent Url Index=1\r\nWWW Search Site 2 Left=\r\nWWW Search Site 2 Right=\r\n" +
                             (c.encoding ? std::string("WWW Search Site 2 Encoding=") + c.encoding + "\r\n" : ""));
         Recorders recorders;
         m_agent.records.clear();
         Copy(c.clip);
-        Strings expected;
-        for (const std::string& query : c.queries)
-            expected.push_back("L" + query + "R");
-        EXPECT_EQ(expected, recorders.Navigated()) << &c - cases;
+        EXPECT_EQ(c.queries, recorders.Navigated()) << &c - cases;
         EXPECT_EQ(static_cast<int>(c.queries.size()), recorders.Released()) << &c - cases;
         EXPECT_EQ(c.unsearched ? 1u : 0u, m_agent.records.size()) << &c - cases;
         if (c.unsearched) {
@@ -175,6 +176,29 @@ TEST_F(SearchTest, AChangeDuringALaunchIsSearchedWholeBeforeTheOuterOneGoesOn)
     expected.push_back("1 released");
     Launch(expected, 3, Google("%65%6E%64"));
     EXPECT_EQ(expected, m_recorders.BrowserLines());
+}
+
+TEST_F(SearchTest, AClipboardHeldElsewhereIsPassedOnButNeitherSearchedNorRetried)
+{
+    Copy("held");
+    const HANDLE hHeld = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        // With a window: Wine lets anyone open a clipboard held without one.
+        const HWND hWnd = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        ::OpenClipboard(hWnd);
+        ::SetEvent(hHeld);
+        ::Sleep(300);
+        ::CloseClipboard();
+        ::DestroyWindow(hWnd);
+    });
+    ::WaitForSingleObject(hHeld, 5000);
+    // As when a change is announced just after another program opened the clipboard.
+    m_agent.SendMessage(WM_DRAWCLIPBOARD);
+    holder.join();
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(2, m_viewer->m_nDraws);
+    EXPECT_EQ(1, m_recorders.Released());
+    ::CloseHandle(hHeld);
 }
 
 TEST_F(SearchTest, AHugeCopyIsSurvivedAndLaterCopiesAreSearched)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -68,10 +69,9 @@ struct Recorders {
 
     int Released() const
     {
-        int n = 0;
-        for (const std::string& line : BrowserLines())
-            n += line.find(" released") != std::string::npos;
-        return n;
+        const std::vector<std::string> lines = BrowserLines();
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                              [](const std::string& line) { return line.find(" released") != line.npos; }));
     }
 };
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "framework/wnd.h"
+
 namespace testutil {
 
 // A fresh, empty file's path in the temporary folder.
@@ -94,53 +96,40 @@ inline bool SetClipboard(const std::string& text)
 
 // A clipboard viewer of the test's own, joined to the chain on creation. It
 // counts what reaches it and passes everything on, as a viewer must.
-class ChainViewer {
+class ChainViewer : public CWnd {
 public:
     ChainViewer()
     {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TestChainViewer";
-        ::RegisterClassA(&wc);
-        m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, this);
+        CreateEx(0, "", 0, 0, 0, 0, 0, nullptr, nullptr);
         m_hWndNext = ::SetClipboardViewer(m_hWnd);
         m_nDraws = 0;
     }
-    ChainViewer(const ChainViewer&) = delete;
-    ChainViewer& operator=(const ChainViewer&) = delete;
-    ~ChainViewer()
+    ~ChainViewer() override
     {
         if (m_hWnd)
             ::ChangeClipboardChain(m_hWnd, m_hWndNext);
-        Die();
     }
 
     // Goes without leaving the chain, as a viewer whose program crashed.
-    void Die() { ::DestroyWindow(std::exchange(m_hWnd, nullptr)); }
+    void Die() { ::DestroyWindow(m_hWnd); }
 
-    HWND m_hWnd = nullptr;
     HWND m_hWndNext = nullptr;
     long m_nDraws = 0;
     std::vector<std::pair<WPARAM, LPARAM>> m_changes;
 
-private:
-    static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_NCCREATE)
-            ::SetWindowLongPtrA(hWnd, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<ChainViewer*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
         if (message == WM_DRAWCLIPBOARD)
-            ++self->m_nDraws;
+            ++m_nDraws;
         else if (message == WM_CHANGECBCHAIN)
-            self->m_changes.emplace_back(wParam, lParam);
+            m_changes.emplace_back(wParam, lParam);
         else
-            return ::DefWindowProcA(hWnd, message, wParam, lParam);
-        if (message == WM_CHANGECBCHAIN && reinterpret_cast<HWND>(wParam) == self->m_hWndNext)
-            self->m_hWndNext = reinterpret_cast<HWND>(lParam);
-        else if (self->m_hWndNext)
-            ::SendMessageA(self->m_hWndNext, message, wParam, lParam);
+            return CWnd::WindowProc(message, wParam, lParam);
+        if (message == WM_CHANGECBCHAIN && reinterpret_cast<HWND>(wParam) == m_hWndNext)
+            m_hWndNext = reinterpret_cast<HWND>(lParam);
+        else if (m_hWndNext)
+            ::SendMessageA(m_hWndNext, message, wParam, lParam);
         return 0;
     }
 };
