@@ -71,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CString twice = text;
     twice += twice;
     Require(twice.GetLength() == 2 * text.GetLength() && std::memcmp(twice + text.GetLength(), text, text.GetLength()) == 0);
+    Require(std::memcmp(twice.GetBufferSetLength(3 * text.GetLength() + 1), text, text.GetLength()) == 0);
     Require(bytes.find(std::string(mid, mid.GetLength())) != std::string::npos);
     return 0;
 }
