@@ -40,9 +40,9 @@ TEST_F(SearchTest, TheCurrentSiteIsReadAfreshForEveryCopy)
         std::string url;
     } cases[] = {
         {"", Google("%71")},
-        // A Shift_JIS left part (検索) reaches the browser as the same characters.
-        {"Current Url Index=9\r\nWWW Search Site 10 Left=http://x/\x8C\x9F\x8D\xF5?q=\r\n",
-         "http://x/\xE6\xA4\x9C\xE7\xB4\xA2?q=%71&"},
+        // A Shift_JIS left part (検索) reaches the browser as the same characters, its escapes as they stand.
+        {"Current Url Index=9\r\nWWW Search Site 10 Left=http://x/\x8C\x9F\x8D\xF5?c=%41%25&q=\r\n",
+         "http://x/\xE6\xA4\x9C\xE7\xB4\xA2?c=%41%25&q=%71&"},
         // An empty value is not the built-in one; values are read as at most 4095 characters.
         {"WWW Search Site 1 Right=\r\n", "http://www.google.co.jp/search?q=%71"},
         {"WWW Search Site 1 Left=" + std::string(5000, 'v') + "\r\n", std::string(4095, 'v') + "%71&hl=ja&lr="},
