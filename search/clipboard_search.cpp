@@ -43,18 +43,6 @@ void Check(HRESULT hr)
         throw _com_error(hr);
 }
 
-// An automation string from ANSI text, converted on the heap whatever its length.
-CBstr MakeBstr(const CString& text)
-{
-    const int nWide = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, nullptr, 0);
-    if (nWide <= 0)
-        return CBstr();
-    CBstr bstr(::SysAllocStringLen(nullptr, nWide - 1));
-    if (bstr)
-        ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, bstr.get(), nWide);
-    return bstr;
-}
-
 // Password managers mark what they copy so that clipboard watchers leave it alone.
 bool IsMarkedPrivate()
 {
@@ -77,24 +65,51 @@ struct UnicodeText {
     int nLength = 0;
 };
 
-// The clipboard's text in both its forms, each up to its first zero; where the
-// clipboard has no Unicode form, the ANSI one converted stands in for it. The
+// Which text forms the clipboard's owner put there. The system makes a
+// missing one from the other on request, but Wine keeps about 1 KiB of every
+// form it makes that way for as long as the program runs; so the program
+// reads only the owner's forms and makes the missing one itself, as the
+// system would. Forms the system makes are listed after CF_LOCALE, which it
+// adds when the owner closes the clipboard; the first text form listed is
+// always the owner's.
+void FindOwnersTextForms(bool& bAnsi, bool& bUnicode)
+{
+    bAnsi = bUnicode = false;
+    bool bAfterLocale = false;
+    for (UINT format = 0; (format = ::EnumClipboardFormats(format)) != 0;) {
+        if (format == CF_LOCALE) {
+            bAfterLocale = true;
+        } else if (format == CF_TEXT || format == CF_UNICODETEXT) {
+            const bool bOwners = !bAfterLocale || !(bAnsi || bUnicode);
+            (format == CF_TEXT ? bAnsi : bUnicode) = bOwners;
+        }
+    }
+    bAnsi = bAnsi || !bUnicode;
+}
+
+// The clipboard's text in both its forms, each up to its first zero. The
 // clipboard is closed again before this returns; no search runs while it is open.
 bool CopyClipboardText(CString& text, UnicodeText& unicode)
 {
     const CClipboardOpen clipboard(nullptr);
     if (!clipboard || IsMarkedPrivate())
         return false;
-    const CGlobalLock data(::GetClipboardData(CF_TEXT));
-    const char* bytes = static_cast<const char*>(data.get());
-    const size_t length = std::find(bytes, bytes + data.size(), '\0') - bytes;
-    const CGlobalLock wide(::GetClipboardData(CF_UNICODETEXT));
-    const char16_t* units = static_cast<const char16_t*>(wide.get());
-    const size_t nUnits = std::find(units, units + wide.size() / sizeof(char16_t), u'\0') - units;
-    if (length > INT_MAX || nUnits > INT_MAX)
-        return false;
-    text = CString(bytes, static_cast<int>(length));
-    if (units) {
+    bool bAnsi, bUnicode;
+    FindOwnersTextForms(bAnsi, bUnicode);
+    if (bAnsi) {
+        const CGlobalLock data(::GetClipboardData(CF_TEXT));
+        const char* bytes = static_cast<const char*>(data.get());
+        const size_t length = std::find(bytes, bytes + data.size(), '\0') - bytes;
+        if (length > INT_MAX)
+            return false;
+        text = CString(bytes, static_cast<int>(length));
+    }
+    if (bUnicode) {
+        const CGlobalLock wide(::GetClipboardData(CF_UNICODETEXT));
+        const char16_t* units = static_cast<const char16_t*>(wide.get());
+        const size_t nUnits = std::find(units, units + wide.size() / sizeof(char16_t), u'\0') - units;
+        if (nUnits > INT_MAX)
+            return false;
         unicode.nLength = static_cast<int>(nUnits);
         unicode.pUnits.reset(new char16_t[nUnits + 1]);
         std::copy(units, units + nUnits, unicode.pUnits.get());
@@ -104,17 +119,13 @@ bool CopyClipboardText(CString& text, UnicodeText& unicode)
         ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(unicode.pUnits.get()),
                               unicode.nLength);
     }
+    if (!bAnsi) {
+        const LPCWSTR pWide = reinterpret_cast<LPCWSTR>(unicode.pUnits.get());
+        const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, pWide, unicode.nLength, nullptr, 0, nullptr, nullptr);
+        ::WideCharToMultiByte(CP_ACP, 0, pWide, unicode.nLength, text.GetBufferSetLength(nBytes), nBytes, nullptr,
+                              nullptr);
+    }
     return true;
-}
-
-// Whether the ANSI code page holds every character of the line itself, none
-// replaced by the default character or by a look-alike.
-bool AnsiHolds(const char16_t* pLine, int nLength)
-{
-    BOOL bDefaultUsed = FALSE;
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(pLine), nLength, nullptr, 0,
-                          nullptr, &bDefaultUsed);
-    return !bDefaultUsed;
 }
 
 // The query of the next line in the current site's encoding: UTF-8 from the
@@ -135,6 +146,17 @@ CString NextQuery(const CString& line, const char16_t* pUnicodeLine, int nUnicod
 }
 
 }  // namespace
+
+CBstr MakeBstr(const CString& text)
+{
+    const int nWide = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, nullptr, 0);
+    if (nWide <= 0)
+        return CBstr();
+    CBstr bstr(::SysAllocStringLen(nullptr, nWide - 1));
+    if (bstr)
+        ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, bstr.get(), nWide);
+    return bstr;
+}
 
 SearchOutcome SearchClipboardText()
 {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "framework/cstring.h"
+#include "framework/holders.h"
 #include "search/percent_encode.h"
 
 // What a search of the clipboard's text had to leave undone.
@@ -23,3 +24,7 @@ SearchOutcome SearchClipboardText();
 // Opens url in a new browser window through the browser's automation server.
 // Throws _com_error on failure; every reference it made is released by then.
 void OpenSearchWindow(const CString& url);
+
+// An automation string from ANSI text, converted on the heap whatever its
+// length; null if the text does not convert or memory runs out.
+CBstr MakeBstr(const CString& text);

@@ -81,3 +81,13 @@ CString Utf16ToUtf8(const char16_t* pText, int nLength)
     utf8.ReleaseBuffer(static_cast<int>(out - begin));
     return utf8;
 }
+
+#ifdef _WIN32
+bool AnsiHolds(const char16_t* pLine, int nLength)
+{
+    BOOL bDefaultUsed = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(pLine), nLength, nullptr, 0,
+                          nullptr, &bDefaultUsed);
+    return !bDefaultUsed;
+}
+#endif

@@ -27,3 +27,9 @@ private:
 // The text in UTF-8. A surrogate without its partner becomes U+FFFD, so no
 // text is refused and none is cut short.
 CString Utf16ToUtf8(const char16_t* pText, int nLength);
+
+#ifdef _WIN32
+// Whether the ANSI code page holds every character of the line itself, none
+// replaced by the default character or by a look-alike.
+bool AnsiHolds(const char16_t* pLine, int nLength);
+#endif

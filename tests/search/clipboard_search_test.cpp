@@ -81,6 +81,7 @@ TEST_F(SearchTest, EveryNonEmptyLineIsOneSearchInTheEncodingOfTheCurrentSite)
         {"UTF-8", {Text(kKensaku + " \x81\x40")}, {kUtf8Kensaku + "%20%E3%80%80"}, 0},
         // What the code page cannot hold is not searched; the other lines are, as ever.
         {"", {Unicode(u"a\r\n\U0001F600\r\ncaf\u00E9\r\n\u691C")}, {"%61", "%8C%9F"}, 2},
+        {nullptr, {Text("?"), Unicode(u"\U0001F600")}, {}, 1},
         {"Shift_JIS", {Text("\x8C\x9F\n?"), Unicode(u"\U0001F600")}, {"%8C%9F", "%3F"}, 0},
     };
     for (const auto& c : cases) {
