@@ -29,7 +29,7 @@
 namespace {
 
 using bench::Print;
-using testutil::PumpUntil;
+using testutil::PumpUntil, testutil::Text, testutil::Unicode;
 
 // The icon identifier both programs use for their one icon.
 constexpr UINT kIconId = 1;
@@ -187,11 +187,11 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
     // change that does not is put down to the first viewer it did not reach
     // by then, and the run goes on.
     long changes = 0, refused = 0, lost = 0, unnotified = 0, lostInProgram = 0;
-    const auto change = [&](const std::string& text) {
+    const auto change = [&](const std::vector<testutil::ClipData>& clip) {
         const long nFront = frontDraws(), nBehind = behind.m_nDraws, nLast = last.m_nDraws;
         const DWORD nSequence = ::GetClipboardSequenceNumber();
         ++changes;
-        if (!PumpUntil([&] { return testutil::SetClipboard(text); }, 2000))
+        if (!PumpUntil([&] { return testutil::SetClipboard(clip); }, 2000))
             ++refused;
         else if (!PumpUntil([&] { return last.m_nDraws > nLast; })) {
             const bool bFront = frontDraws() > nFront, bBehind = behind.m_nDraws > nBehind;
@@ -214,7 +214,7 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
     // comes after it shows whether anything grows with use.
     const std::string line = "\x8C\x9F\x8D\xF5 bench line\r\n";  // "検索" in Shift_JIS: the double-byte paths too
     for (int copy = 0; copy < 10; ++copy) {
-        change(bench::Repeat(line, 100 * line.size()));
+        change({Text(bench::Repeat(line, 100 * line.size()))});
         if (copy == 0) {
             pump(1000);
             prog.PrintUsage("warm.program");
@@ -225,7 +225,9 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
     base.PrintUsage("searched.baseline");
 
     // Half the changes with monitoring off, half on with nothing to search:
-    // the notification path alone, then with the clipboard read and cut too.
+    // the notification path alone, then with the clipboard read and cut too,
+    // its text put there in one form only, ANSI or Unicode by turns, so that
+    // the program reads one and makes the other.
     // A left click on the icon flips monitoring; sent rather than posted, as
     // the notifications that follow are sent too and would overtake it.
     const double t0 = bench::NowUs();
@@ -237,7 +239,7 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
             pump(1000);
         if (i == 5000 || i == 7500)
             prog.PrintUsage(i == 5000 ? "half.program" : "quarter.program");
-        change(i < 5000 ? (i % 2 ? "off a" : "off b") : (i % 2 ? " \r\n\t\r\n" : "\r\n"));
+        change({i < 5000 ? Text(i % 2 ? "off a" : "off b") : i % 2 ? Text(" \r\n\t\r\n") : Unicode(u"\r\n")});
     }
     Print("changes.ms", (bench::NowUs() - t0) / 1000 - 1000);
     pump(1000);

@@ -21,8 +21,10 @@
 #include "bench/bench_util.h"
 #include "framework/holders.h"
 #include "res/resource.h"
+#include "search/clipboard_search.h"
 #include "search/line_cutter.h"
 #include "search/percent_encode.h"
+#include "search/unicode_lines.h"
 #include "tests/support/wine_test_util.h"
 
 namespace {
@@ -106,15 +108,6 @@ HRESULT AutomationForOneLine(BSTR status, VARIANT* url)
     return hr;
 }
 
-// A wide automation string from ANSI text, as the program converts its URLs.
-CBstr Widen(const CString& text)
-{
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, nullptr, 0);
-    CBstr wide(::SysAllocStringLen(nullptr, n - 1));
-    ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength() + 1, wide.get(), n);
-    return wide;
-}
-
 // Microseconds from the copy until the change has passed the agent, or -1.
 // The agent is a window of this thread, so Wine notifies it from inside
 // CloseClipboard; the pump only matters if that ever changes.
@@ -140,33 +133,44 @@ struct Measurement {
 };
 
 // The program's own pieces of each line, timed alone on every line of a copy:
-// cutting and encoding, formatting the URL, and widening it for automation.
-// None waits on the server, so they resolve the cost per byte even where the
-// whole change is too noisy to. Beside them, the line's bytes copied into new
-// memory: what memory itself costs per byte at this length.
+// cutting both forms of the text (the Unicode one made from the ANSI one, as
+// for a copy that has only that) and making the query in the site's encoding,
+// formatting the URL, and widening it for automation. None waits on the
+// server, so they resolve the cost per byte even where the whole change is too
+// noisy to. Beside them, the line's bytes copied into new memory: what memory
+// itself costs per byte at this length.
 void TimePieces(Measurement& m)
 {
     const CString clip(m.text.c_str()), left = theApp.GetCurrentSiteLeft(), right = theApp.GetCurrentSiteRight();
-    double cut = 0, format = 0, widen = 0, memory = 0, t = 0;
+    const bool bUtf8 = *m.settings.pszEncoding != '\0';
+    double cut = 0, format = 0, widen = 0, memory = 0, t = NowUs();
     const auto lap = [&t](double& sum) {
         const double now = NowUs();
         sum += now - t;
         t = now;
     };
+    std::u16string wide(m.text.size(), u'\0');
+    wide.resize(::MultiByteToWideChar(CP_ACP, 0, clip, clip.GetLength(), reinterpret_cast<LPWSTR>(&wide[0]),
+                                      static_cast<int>(wide.size())));
     CLineCutter cutter(clip);
-    for (CString line; t = NowUs(), cutter.Next(line);) {
+    CUnicodeLineCutter wideCutter(wide.data(), static_cast<int>(wide.size()));
+    const char16_t* pWide;
+    int nWide;
+    for (CString line; cutter.Next(line) && wideCutter.Next(pWide, nWide); t = NowUs()) {
         if (line.IsEmpty())
             continue;
         lap(cut);
         g_sink = static_cast<size_t>(std::string(line, static_cast<size_t>(line.GetLength()))[line.GetLength() / 2]);
         lap(memory);
-        const CString query = PercentEncodeAll(line);
+        if (!bUtf8)
+            g_sink = AnsiHolds(pWide, nWide);
+        const CString query = bUtf8 ? PercentEncodeAll(Utf16ToUtf8(pWide, nWide)) : PercentEncodeAll(line);
         lap(cut);
         CString url;
         url.Format("%s%s%s", static_cast<const char*>(left), static_cast<const char*>(query),
                    static_cast<const char*>(right));
         lap(format);
-        g_sink = ::SysStringLen(Widen(url).get());
+        g_sink = ::SysStringLen(MakeBstr(url).get());
         lap(widen);
     }
     m.Add("cut_encode_us", cut);
@@ -181,11 +185,11 @@ void TimePieces(Measurement& m)
 int MeasureRound(Measurement& m, const testutil::ChainViewer& sentinel, CTrayWnd& agent)
 {
     theApp.m_pszProfileName = m.settings.pszFile;
-    const CBstr status = Widen("Torven");
+    const CBstr status = MakeBstr("Torven");
     CVariant url;
     url.get()->vt = VT_BSTR;
     url.get()->bstrVal =
-        Widen(theApp.GetCurrentSiteLeft() + PercentEncodeAll(m.sample) + theApp.GetCurrentSiteRight()).release();
+        MakeBstr(theApp.GetCurrentSiteLeft() + PercentEncodeAll(m.sample) + theApp.GetCurrentSiteRight()).release();
     agent.m_bMonitoring = TRUE;
     const double on = TimedChange(sentinel, m.text);
     agent.m_bMonitoring = FALSE;
@@ -278,10 +282,6 @@ int Run(int repeats)
     for (const Measurement& m : measurements) {
         for (const auto& figure : m.rounds)
             bench::Print(m.Prefix() + figure.first, bench::Median(figure.second));
-        // The least disturbed round of each figure, as a check when the machine is busy.
-        const auto least = [&](const char* pszFigure) { return bench::Least(m.rounds.at(pszFigure)); };
-        bench::Print(m.Prefix() + "own_least_us", least("line_us") - least("reads_us") - least("automation_us"));
-        bench::Print(m.Prefix() + "reads_least_us", least("reads_us"));
     }
     bench::Print("search.failures", failures);
     bench::Print("env.server_call_end_us", ServerCallUs());
