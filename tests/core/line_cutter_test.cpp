@@ -20,7 +20,7 @@ TEST(LineCutter, CutsAtLineFeedsAndTrims)
     } cases[] = {
         {932, "", {""}},
         {932, "first\r\nsecond\r\n", {"first", "second", ""}},
-        {932, "  spaced  \r\n\r\n\t\v\fx\r\n", {"spaced", "", "x", ""}},
+        {932, "  spaced  \r\n\r\n\t\v\f\x1Fx\x08\r\n", {"spaced", "", "\x1Fx\x08", ""}},
         // A bare LF ends a line without costing it a byte.
         {932, "ab\ncd", {"ab", "cd"}},
         {932, "\x8C\x9F\x8D\xF5\nabc", {"\x8C\x9F\x8D\xF5", "abc"}},

@@ -19,8 +19,8 @@ TEST(UnicodeLines, CutAsAnsiTextIsAndComeOutAsUtf8)
          {"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}},
         // A surrogate without its partner is U+FFFD.
         {u"\xDC00x\xD800", {"\xEF\xBF\xBDx\xEF\xBF\xBD"}},
-        {u" \t\v\f\u3000a b\u3000\r\n\r\nfirst\r\nsecond\n\rlone\rcr\n",
-         {"\xE3\x80\x80" "a b\xE3\x80\x80", "", "first", "second", "lone\rcr", ""}},
+        {u" \t\v\f\u3000a b\u3000\x1F\r\n\r\nfirst\r\nsecond\n\rlone\rcr\n",
+         {"\xE3\x80\x80" "a b\xE3\x80\x80\x1F", "", "first", "second", "lone\rcr", ""}},
         {u"", {""}},
     };
     for (const auto& c : cases) {
