@@ -118,19 +118,15 @@ CString CSearchApp::GetCurrentSiteRight()
     return GetSiteRight(GetCurrentSiteIndex());
 }
 
-CString CSearchApp::GetSiteEncoding(int nIndex)
-{
-    return ReadSettingString(IDS_SECTION, IDS_KEY_ENCODING_FIRST + nIndex, "");
-}
-
-BOOL CSearchApp::SetSiteEncoding(int nIndex, const char* pszText)
-{
-    return WriteSettingString(IDS_SECTION, IDS_KEY_ENCODING_FIRST + nIndex, pszText);
-}
-
 BOOL CSearchApp::IsSiteUtf8(int nIndex)
 {
-    return ::lstrcmpiA(GetSiteEncoding(nIndex), LoadText(IDS_ENCODING_UTF8)) == 0;
+    const CString value = ReadSettingString(IDS_SECTION, IDS_KEY_ENCODING_FIRST + nIndex, "");
+    return ::lstrcmpiA(value, LoadText(IDS_ENCODING_UTF8)) == 0;
+}
+
+BOOL CSearchApp::SetSiteUtf8(int nIndex, BOOL bUtf8)
+{
+    return WriteSettingString(IDS_SECTION, IDS_KEY_ENCODING_FIRST + nIndex, bUtf8 ? LoadText(IDS_ENCODING_UTF8) : "");
 }
 
 BOOL CSearchApp::IsCurrentSiteUtf8()

@@ -33,10 +33,10 @@ public:
     CString GetCurrentSiteRight();
 
     // A site's query encoding: its queries are UTF-8 when the stored value is
-    // "UTF-8" in any letter case, and in the ANSI code page otherwise.
-    CString GetSiteEncoding(int nIndex);
-    BOOL SetSiteEncoding(int nIndex, const char* pszText);
+    // "UTF-8" in any letter case, and in the ANSI code page otherwise. Set,
+    // the value is "UTF-8" or empty.
     BOOL IsSiteUtf8(int nIndex);
+    BOOL SetSiteUtf8(int nIndex, BOOL bUtf8);
     BOOL IsCurrentSiteUtf8();
 
     static constexpr int kSiteCount = 10;

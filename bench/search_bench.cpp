@@ -51,7 +51,7 @@ void WriteSettings(const Settings& settings)
 {
     theApp.m_pszProfileName = settings.pszFile;
     theApp.SetCurrentSiteIndex(0);
-    theApp.SetSiteEncoding(0, settings.pszEncoding);
+    theApp.SetSiteUtf8(0, *settings.pszEncoding != '\0');
     for (int i = 0; i < CSearchApp::kSiteCount; ++i) {
         theApp.SetSiteLeft(i, theApp.GetSiteLeft(i));
         theApp.SetSiteRight(i, theApp.GetSiteRight(i));

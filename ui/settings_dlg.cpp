@@ -177,11 +177,9 @@ void CSettingsDlg::OnOK()
     }
     // An encoding is written only where the choice differs from the file, so
     // a user who never touches the box gets no new keys.
-    CString strUtf8;
-    strUtf8.LoadString(IDS_ENCODING_UTF8);
     for (int i = 0; i < nCount; ++i) {
         if (m_bSiteUtf8[i] != theApp.IsSiteUtf8(i))
-            check(theApp.SetSiteEncoding(i, m_bSiteUtf8[i] ? static_cast<const char*>(strUtf8) : ""));
+            check(theApp.SetSiteUtf8(i, m_bSiteUtf8[i]));
     }
     // Every write is tried, so one that fails does not hold back the rest;
     // the dialog stays open with its table, for another try or for Cancel.
