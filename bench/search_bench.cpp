@@ -149,9 +149,7 @@ void TimePieces(Measurement& m)
         sum += now - t;
         t = now;
     };
-    std::u16string wide(m.text.size(), u'\0');
-    wide.resize(::MultiByteToWideChar(CP_ACP, 0, clip, clip.GetLength(), reinterpret_cast<LPWSTR>(&wide[0]),
-                                      static_cast<int>(wide.size())));
+    const std::u16string wide = AnsiToUtf16(clip);
     CLineCutter cutter(clip);
     CUnicodeLineCutter wideCutter(wide.data(), static_cast<int>(wide.size()));
     const char16_t* pWide;

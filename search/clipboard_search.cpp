@@ -10,7 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
-#include <memory>
+#include <string>
 
 #include "app/search_app.h"
 #include "framework/holders.h"
@@ -59,12 +59,6 @@ bool IsMarkedPrivate()
     return allowed == 0;
 }
 
-// UTF-16 text, counted.
-struct UnicodeText {
-    std::unique_ptr<char16_t[]> pUnits;
-    int nLength = 0;
-};
-
 // Which text forms the clipboard's owner put there. The system makes a
 // missing one from the other on request, but Wine keeps about 1 KiB of every
 // form it makes that way for as long as the program runs; so the program
@@ -89,7 +83,7 @@ void FindOwnersTextForms(bool& bAnsi, bool& bUnicode)
 
 // The clipboard's text in both its forms, each up to its first zero. The
 // clipboard is closed again before this returns; no search runs while it is open.
-bool CopyClipboardText(CString& text, UnicodeText& unicode)
+bool CopyClipboardText(CString& text, std::u16string& unicode)
 {
     const CClipboardOpen clipboard(nullptr);
     if (!clipboard || IsMarkedPrivate())
@@ -110,21 +104,12 @@ bool CopyClipboardText(CString& text, UnicodeText& unicode)
         const size_t nUnits = std::find(units, units + wide.size() / sizeof(char16_t), u'\0') - units;
         if (nUnits > INT_MAX)
             return false;
-        unicode.nLength = static_cast<int>(nUnits);
-        unicode.pUnits.reset(new char16_t[nUnits + 1]);
-        std::copy(units, units + nUnits, unicode.pUnits.get());
+        unicode.assign(units, nUnits);
     } else {
-        unicode.nLength = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
-        unicode.pUnits.reset(new char16_t[static_cast<size_t>(unicode.nLength) + 1]);
-        ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(unicode.pUnits.get()),
-                              unicode.nLength);
+        unicode = AnsiToUtf16(text);
     }
-    if (!bAnsi) {
-        const LPCWSTR pWide = reinterpret_cast<LPCWSTR>(unicode.pUnits.get());
-        const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, pWide, unicode.nLength, nullptr, 0, nullptr, nullptr);
-        ::WideCharToMultiByte(CP_ACP, 0, pWide, unicode.nLength, text.GetBufferSetLength(nBytes), nBytes, nullptr,
-                              nullptr);
-    }
+    if (!bAnsi)
+        text = Utf16ToAnsi(unicode);
     return true;
 }
 
@@ -164,7 +149,7 @@ SearchOutcome SearchClipboardText()
     if (!::IsClipboardFormatAvailable(CF_TEXT))
         return outcome;
     CString text;
-    UnicodeText unicode;
+    std::u16string unicode;
     try {
         if (!CopyClipboardText(text, unicode))
             return outcome;
@@ -173,7 +158,7 @@ SearchOutcome SearchClipboardText()
     }
 
     CLineCutter cutter(text);
-    CUnicodeLineCutter unicodeCutter(unicode.pUnits.get(), unicode.nLength);
+    CUnicodeLineCutter unicodeCutter(unicode.data(), static_cast<int>(unicode.size()));
     const bool bPaired = cutter.Count() == unicodeCutter.Count();
     for (bool bMore = true; bMore;) {
         try {

@@ -83,6 +83,24 @@ CString Utf16ToUtf8(const char16_t* pText, int nLength)
 }
 
 #ifdef _WIN32
+std::u16string AnsiToUtf16(const CString& text)
+{
+    const int nWide = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
+    std::u16string wide(static_cast<size_t>(nWide), u'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(&wide[0]), nWide);
+    return wide;
+}
+
+CString Utf16ToAnsi(const std::u16string& text)
+{
+    const LPCWSTR pWide = reinterpret_cast<LPCWSTR>(text.data());
+    const int nWide = static_cast<int>(text.size());
+    const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, pWide, nWide, nullptr, 0, nullptr, nullptr);
+    CString ansi;
+    ::WideCharToMultiByte(CP_ACP, 0, pWide, nWide, ansi.GetBufferSetLength(nBytes), nBytes, nullptr, nullptr);
+    return ansi;
+}
+
 bool AnsiHolds(const char16_t* pLine, int nLength)
 {
     BOOL bDefaultUsed = FALSE;
