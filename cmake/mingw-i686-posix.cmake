@@ -1,17 +1,3 @@
-# Cross build for 32-bit Windows with the posix-thread mingw-w64 compilers.
-# GoogleTest needs std::mutex, which only the posix variant provides, and the
-# two variants' runtimes cannot be mixed, so product and tests both use it.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-find_program(WINE_EXECUTABLE wine)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+# 32-bit Windows: the build that runs on every Windows.
+set(QF_MINGW_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-posix.cmake)

@@ -1,6 +1,30 @@
-# Windows build: Quillfind.exe, its tests under Wine, and the test doubles.
+# Windows build, 32- or 64-bit by the toolchain: Quillfind.exe, its tests
+# under Wine, and the test doubles.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
+
+# What differs between the two architectures: the names Windows and Wine give
+# them, and the Wine loader that runs this build's programs (Debian's wine
+# wrapper would pick the 32-bit one whenever it is installed).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(QF_ARCH win64)
+  set(QF_MANIFEST_ARCH amd64)
+  set(QF_BINUTILS x86_64-w64-mingw32)
+  find_program(QF_WINE_LOADER wine64 PATHS /usr/lib/wine)
+else()
+  set(QF_ARCH win32)
+  set(QF_MANIFEST_ARCH amd64)
+  set(QF_BINUTILS i686-w64-mingw32)
+  find_program(QF_WINE_LOADER wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  find_program(QF_WINE_LOADER wine)
+endif()
+
+# The tests of this build run in a Wine prefix of its architecture, which
+# scripts/test makes; on a host that cannot run this architecture they are
+# left out (QF_WINE_TESTS=OFF) and only the executable check remains.
+option(QF_WINE_TESTS "Register the tests that run under Wine" ON)
+set(QF_WINE_ENV WINEPREFIX=${CMAKE_BINARY_DIR}/prefix WINEARCH=${QF_ARCH} WINELOADER=${QF_WINE_LOADER})
+set(CMAKE_CROSSCOMPILING_EMULATOR env ${QF_WINE_ENV} ${QF_WINE_LOADER})
 
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
 set(QF_STATIC_LINK -static -static-libgcc -static-libstdc++)
@@ -20,10 +44,12 @@ add_library(qf_app OBJECT
 target_link_libraries(qf_app PUBLIC qf_core ${QF_SYSTEM_LIBS})
 target_compile_options(qf_app PRIVATE ${QF_WARNINGS})
 
+# The manifest names the build's architecture; windres finds it on the include path.
+configure_file(res/quillfind.manifest.in res/quillfind.manifest @ONLY)
 add_library(qf_resources OBJECT res/quillfind.rc res/dialogs.rc)
-target_include_directories(qf_resources PRIVATE ${CMAKE_SOURCE_DIR}/res)
+target_include_directories(qf_resources PRIVATE ${CMAKE_BINARY_DIR}/res ${CMAKE_SOURCE_DIR}/res)
 set_source_files_properties(res/quillfind.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_SOURCE_DIR}/res/quillfind.manifest;${CMAKE_SOURCE_DIR}/res/active.ico;${CMAKE_SOURCE_DIR}/res/inactive.ico")
+  "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/res/quillfind.manifest;${CMAKE_SOURCE_DIR}/res/active.ico;${CMAKE_SOURCE_DIR}/res/inactive.ico")
 
 add_executable(Quillfind WIN32 framework/app_main.cpp $<TARGET_OBJECTS:qf_resources>)
 target_link_libraries(Quillfind PRIVATE qf_app)
@@ -50,24 +76,30 @@ add_subdirectory(tests/support)
 add_subdirectory(wine)
 add_subdirectory(bench)
 
-# The recording doubles stand in for the browser's automation server and the
-# shell's URL handler in the test prefix.
-add_test(NAME wine.RegisterDoubles
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/support/register_doubles.sh $<TARGET_FILE:fake_browser> $<TARGET_FILE:url_recorder>)
-set_tests_properties(wine.RegisterDoubles PROPERTIES FIXTURES_SETUP wine_doubles RESOURCE_LOCK wine)
-
-# Every Wine test shares one clipboard, one tray and one Windows folder.
-gtest_discover_tests(quillfind_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES RESOURCE_LOCK wine FIXTURES_REQUIRED wine_doubles TIMEOUT 120)
-
 # What Windows itself ships is all Quillfind.exe may import; and its manifest
 # asks for no execution level, so that a standard user's settings are still
 # written, to the virtual store.
-add_test(NAME exe.ImportsOnlySystemDllsAndAsksNoExecutionLevel COMMAND sh -c
-  "! i686-w64-mingw32-objdump -p $<TARGET_FILE:Quillfind> | awk '/DLL Name:/ { print tolower($3) }' | grep -vxE '(kernel32|user32|gdi32|shell32|ole32|oleaut32|comctl32|advapi32|msvcrt)\\.dll' && ! grep -q requestedExecutionLevel $<TARGET_FILE:Quillfind>")
+add_test(NAME ${QF_ARCH}.exe.ImportsOnlySystemDllsAndAsksNoExecutionLevel COMMAND sh -c
+  "! ${QF_BINUTILS}-objdump -p $<TARGET_FILE:Quillfind> | awk '/DLL Name:/ { print tolower($3) }' | grep -vxE '(kernel32|user32|gdi32|shell32|ole32|oleaut32|comctl32|advapi32|msvcrt)\\.dll' && ! grep -q requestedExecutionLevel $<TARGET_FILE:Quillfind>")
+
+if(NOT QF_WINE_TESTS)
+  return()
+endif()
+
+# The recording doubles stand in for the browser's automation server and the
+# shell's URL handler in the test prefix.
+add_test(NAME ${QF_ARCH}.wine.RegisterDoubles
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/support/register_doubles.sh $<TARGET_FILE:fake_browser> $<TARGET_FILE:url_recorder>)
+set_tests_properties(${QF_ARCH}.wine.RegisterDoubles PROPERTIES FIXTURES_SETUP doubles_${QF_ARCH} RESOURCE_LOCK wine
+  ENVIRONMENT "${QF_WINE_ENV}")
+
+# Every Wine test shares one clipboard, one tray and one Windows folder, and
+# the two architectures' prefixes share one display.
+gtest_discover_tests(quillfind_tests TEST_PREFIX "${QF_ARCH}.wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES RESOURCE_LOCK wine FIXTURES_REQUIRED doubles_${QF_ARCH} TIMEOUT 120)
 
 # A user's day with the real program, driven from outside with the mouse, the
 # keyboard and the Linux clipboard, in a prefix set up as scripts/run sets it up.
-add_test(NAME e2e.day COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/day.sh)
-set_tests_properties(e2e.day PROPERTIES RESOURCE_LOCK wine TIMEOUT 180
-  ENVIRONMENT "E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")
+add_test(NAME ${QF_ARCH}.e2e.day COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/day.sh)
+set_tests_properties(${QF_ARCH}.e2e.day PROPERTIES RESOURCE_LOCK wine TIMEOUT 180
+  ENVIRONMENT "${QF_WINE_ENV};E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")

@@ -1,11 +1,55 @@
-# Sourced by the scripts: a private X display and a 32-bit Wine prefix with a
-# Japanese ANSI code page, Japanese dialog fonts and no window-manager waits.
+# Sourced by the scripts: a private X display, and Wine prefixes of either
+# architecture with a Japanese ANSI code page, Japanese dialog fonts and no
+# window-manager waits.
 
 export LC_ALL=ja_JP.UTF-8
-export WINEARCH=win32
 export WINEDEBUG=-all
 
 qf_xvfb_pid=
+qf_prefixes=()
+
+# The Wine loader of an architecture, win32 or win64.
+qf_loader() {
+  if [ "$1" = win64 ]; then echo /usr/lib/wine/wine64; else echo /usr/lib/wine/wine; fi
+}
+
+# The architectures whose Wine loader starts on this host, 32-bit first, of
+# those QF_WINE_ARCHS names (default "win32 win64"; "win64" tries the road
+# of a host that runs only 64-bit code). The 32-bit loader may be installed
+# and still fail to start where the kernel runs 64-bit code only.
+qf_runnable_archs() {
+  local arch archs=()
+  for arch in ${QF_WINE_ARCHS:-win32 win64}; do
+    "$(qf_loader "$arch")" --version >/dev/null 2>&1 && archs+=("$arch")
+  done
+  echo "${archs[*]}"
+}
+
+# One line on why an architecture's loader does not start.
+qf_why_not() {
+  local loader
+  loader=$(qf_loader "$1")
+  if [[ " ${QF_WINE_ARCHS:-win32 win64} " != *" $1 "* ]]; then
+    echo "QF_WINE_ARCHS=\"$QF_WINE_ARCHS\" leaves $1 out"
+  elif [ ! -x "$loader" ]; then
+    echo "$loader is not installed"
+  else
+    echo "$loader does not start: $("$loader" --version 2>&1 | tail -n 1)"
+  fi
+}
+
+# Makes the Wine calls that follow use an architecture's loader.
+qf_use_arch() {
+  export WINEARCH=$1 WINELOADER
+  WINELOADER=$(qf_loader "$1")
+}
+
+# Debian's wine wrapper, and wineboot, winepath and the like, which go through
+# it, would take the 32-bit loader whenever it is installed: every Wine
+# program goes through the loader chosen here instead.
+wine() {
+  "${WINELOADER:-wine}" "$@"
+}
 
 # Starts a private Xvfb and points DISPLAY at it.
 qf_start_xvfb() {
@@ -39,7 +83,10 @@ qf_prepare_prefix() {
   if [ ! -f "$pristine/system.reg" ]; then
     rm -rf "$pristine"
     mkdir -p "$(dirname "$pristine")"
-    WINEPREFIX="$pristine" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$pristine" wine wineboot -i >/dev/null 2>&1 || {
+      echo "could not make a $WINEARCH Wine prefix in $pristine: $(qf_why_not "$WINEARCH")" >&2
+      return 1
+    }
     qf_registry_file "$pristine/drive_c/quillfind.reg"
     WINEPREFIX="$pristine" wine regedit /S 'C:\quillfind.reg' >/dev/null 2>&1
     rm -f "$pristine/drive_c/quillfind.reg"
@@ -59,7 +106,7 @@ qf_prepare_run_prefix() {
   local prefix=$1 bridge=$2 pristine=${3:-}
   [ -f "$prefix/system.reg" ] || qf_prepare_prefix "$prefix" "$pristine"
   export WINEPREFIX=$prefix
-  wine regsvr32 /s "$(winepath -w "$bridge" 2>/dev/null)" </dev/null >/dev/null 2>&1 || {
+  wine regsvr32 /s "$(wine winepath -w "$bridge" 2>/dev/null)" </dev/null >/dev/null 2>&1 || {
     echo "could not register $bridge in $prefix" >&2
     return 1
   }
@@ -69,11 +116,16 @@ qf_prepare_run_prefix() {
 # output through a pipe; otherwise the services inherit the pipe and hang it.
 qf_start_wineserver() {
   wineserver -p
+  qf_prefixes+=("$WINEPREFIX")
   wine cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 qf_stop() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+  local prefix
+  for prefix in "${qf_prefixes[@]}" ${WINEPREFIX:+"$WINEPREFIX"}; do
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  done
+  qf_prefixes=()
   if [ -n "$qf_xvfb_pid" ]; then
     kill "$qf_xvfb_pid" 2>/dev/null || true
     wait "$qf_xvfb_pid" 2>/dev/null || true

@@ -26,7 +26,7 @@ void ExpectRecords(const RecordingTrayWnd& agent, std::vector<std::pair<DWORD, U
         const DWORD dwMessage = expected[i].first;
         const UINT uFlags = dwMessage == NIM_ADD ? 7 : dwMessage == NIM_MODIFY ? 3 : 0;
         const HICON hIcon = uFlags ? ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(expected[i].second)) : nullptr;
-        EXPECT_EQ(std::make_tuple(dwMessage, 88ul, hWnd ? hWnd : agent.m_hWnd, agent.m_nTrayIconId, uFlags,
+        EXPECT_EQ(std::make_tuple(dwMessage, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), hWnd ? hWnd : agent.m_hWnd, agent.m_nTrayIconId, uFlags,
                                   uFlags ? 0x8258u : 0, hIcon),
                   std::make_tuple(agent.records[i].dwMessage, d.cbSize, d.hWnd, d.uID, d.uFlags, d.uCallbackMessage, d.hIcon))
             << i;
