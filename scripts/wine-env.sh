@@ -27,14 +27,15 @@ qf_runnable_archs() {
 
 # One line on why an architecture's loader does not start.
 qf_why_not() {
-  local loader
+  local loader error
   loader=$(qf_loader "$1")
   if [[ " ${QF_WINE_ARCHS:-win32 win64} " != *" $1 "* ]]; then
     echo "QF_WINE_ARCHS=\"$QF_WINE_ARCHS\" leaves $1 out"
   elif [ ! -x "$loader" ]; then
     echo "$loader is not installed"
   else
-    echo "$loader does not start: $("$loader" --version 2>&1 | tail -n 1)"
+    error=$(export LC_ALL=C; "$loader" --version 2>&1 | tail -n 1)
+    echo "$loader does not start (${error##*: })"
   fi
 }
 
