@@ -149,9 +149,9 @@ void TimePieces(Measurement& m)
         sum += now - t;
         t = now;
     };
-    const std::u16string wide = AnsiToUtf16(clip);
+    const CWideBuffer wide = AnsiToUtf16(clip);
     CLineCutter cutter(clip);
-    CUnicodeLineCutter wideCutter(wide.data(), static_cast<int>(wide.size()));
+    CUnicodeLineCutter wideCutter(wide.data(), wide.size());
     const char16_t* pWide;
     int nWide;
     for (CString line; cutter.Next(line) && wideCutter.Next(pWide, nWide); t = NowUs()) {

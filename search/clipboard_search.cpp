@@ -10,7 +10,6 @@
 #include <climits>
 #include <cstring>
 #include <new>
-#include <string>
 
 #include "app/search_app.h"
 #include "framework/holders.h"
@@ -83,7 +82,7 @@ void FindOwnersTextForms(bool& bAnsi, bool& bUnicode)
 
 // The clipboard's text in both its forms, each up to its first zero. The
 // clipboard is closed again before this returns; no search runs while it is open.
-bool CopyClipboardText(CString& text, std::u16string& unicode)
+bool CopyClipboardText(CString& text, CWideBuffer& unicode)
 {
     const CClipboardOpen clipboard(nullptr);
     if (!clipboard || IsMarkedPrivate())
@@ -104,7 +103,7 @@ bool CopyClipboardText(CString& text, std::u16string& unicode)
         const size_t nUnits = std::find(units, units + wide.size() / sizeof(char16_t), u'\0') - units;
         if (nUnits > INT_MAX)
             return false;
-        unicode.assign(units, nUnits);
+        unicode = CWideBuffer(units, static_cast<int>(nUnits));
     } else {
         unicode = AnsiToUtf16(text);
     }
@@ -149,7 +148,7 @@ SearchOutcome SearchClipboardText()
     if (!::IsClipboardFormatAvailable(CF_TEXT))
         return outcome;
     CString text;
-    std::u16string unicode;
+    CWideBuffer unicode;
     try {
         if (!CopyClipboardText(text, unicode))
             return outcome;
@@ -158,7 +157,7 @@ SearchOutcome SearchClipboardText()
     }
 
     CLineCutter cutter(text);
-    CUnicodeLineCutter unicodeCutter(unicode.data(), static_cast<int>(unicode.size()));
+    CUnicodeLineCutter unicodeCutter(unicode.data(), unicode.size());
     const bool bPaired = cutter.Count() == unicodeCutter.Count();
     for (bool bMore = true; bMore;) {
         try {

@@ -83,15 +83,15 @@ CString Utf16ToUtf8(const char16_t* pText, int nLength)
 }
 
 #ifdef _WIN32
-std::u16string AnsiToUtf16(const CString& text)
+CWideBuffer AnsiToUtf16(const CString& text)
 {
     const int nWide = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
-    std::u16string wide(static_cast<size_t>(nWide), u'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(&wide[0]), nWide);
+    CWideBuffer wide(nWide);
+    ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(wide.data()), nWide);
     return wide;
 }
 
-CString Utf16ToAnsi(const std::u16string& text)
+CString Utf16ToAnsi(const CWideBuffer& text)
 {
     const LPCWSTR pWide = reinterpret_cast<LPCWSTR>(text.data());
     const int nWide = static_cast<int>(text.size());

@@ -1,9 +1,8 @@
 // Unicode clipboard text: cut into lines as ANSI text is, and each line written as UTF-8.
 #pragma once
 
-#include <string>
-
 #include "framework/cstring.h"
+#include "framework/wide_buffer.h"
 
 // Cuts UTF-16 text by the rules CLineCutter follows for ANSI text: a line
 // ends before an LF and a CR directly before the LF goes with it, a lone CR
@@ -34,8 +33,8 @@ CString Utf16ToUtf8(const char16_t* pText, int nLength);
 // Text of the ANSI code page in UTF-16, and UTF-16 in the ANSI code page with
 // a look-alike or the default character for what it cannot hold: what the
 // system makes of one of the clipboard's text forms when asked for the other.
-std::u16string AnsiToUtf16(const CString& text);
-CString Utf16ToAnsi(const std::u16string& text);
+CWideBuffer AnsiToUtf16(const CString& text);
+CString Utf16ToAnsi(const CWideBuffer& text);
 
 // Whether the ANSI code page holds every character of the line itself, none
 // replaced by the default character or by a look-alike.
