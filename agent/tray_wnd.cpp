@@ -3,8 +3,11 @@
 
 #include <objbase.h>
 
+#include <new>
+#include <utility>
+
+#include "app/search_app.h"
 #include "framework/cstring.h"
-#include "framework/holders.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "search/clipboard_search.h"
@@ -18,6 +21,16 @@ constexpr UINT kTrayIconId = 1;
 
 // The classic notify-icon record, understood by every shell.
 constexpr DWORD kRecordSize = NOTIFYICONDATAA_V1_SIZE;
+
+// Clipboard history and remote-desktop agents open the clipboard right after
+// each change too: one held that way is tried again this often, and given
+// up after about half a second.
+constexpr UINT kReadRetryMs = 50;
+constexpr int kReadTries = 10;
+
+// How long the next viewer gets to take a notification. One that hangs is
+// not waited for at all.
+constexpr UINT kPassOnTimeoutMs = 2000;
 
 HICON LoadAppIcon(UINT nId)
 {
@@ -35,7 +48,16 @@ UINT TaskbarCreatedMessage()
 
 BOOL CTrayWnd::Create()
 {
-    return CreateEx(WS_EX_TOOLWINDOW, "TORVEN_QUILLFIND", 0, 0, 0, 0, 0, nullptr, nullptr);
+    // One agent a session: a second would add a second icon and search every
+    // copy twice. The name is the session's, so each user has an agent.
+    m_instance.reset();
+    const HANDLE hInstance = ::CreateMutexA(nullptr, FALSE, "Local\\TORVEN_QUILLFIND");
+    const bool bFirst = hInstance && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    m_instance.reset(hInstance);
+    if (bFirst && CreateEx(WS_EX_TOOLWINDOW, "TORVEN_QUILLFIND", 0, 0, 0, 0, 0, nullptr, nullptr))
+        return TRUE;
+    m_instance.reset();
+    return FALSE;
 }
 
 const MessageMap* CTrayWnd::GetMessageMap() const
@@ -43,7 +65,10 @@ const MessageMap* CTrayWnd::GetMessageMap() const
     static const MessageMapEntry entries[] = {
         OnMessage<&CTrayWnd::OnCreate>(WM_CREATE),
         OnMessage<&CTrayWnd::OnClose>(WM_CLOSE),
+        OnMessage<&CTrayWnd::OnEndSession>(WM_ENDSESSION),
+        OnMessage<&CTrayWnd::OnTimer>(WM_TIMER),
         OnMessage<&CTrayWnd::OnTrayNotify>(WM_TRAYNOTIFY),
+        OnMessage<&CTrayWnd::OnSearchCopies>(WM_SEARCHCOPIES),
         OnCommand<&CTrayWnd::ToggleMonitoring>(ID_TRAY_TOGGLE),
         OnCommand<&CTrayWnd::Exit>(ID_TRAY_EXIT),
         OnCommand<&CTrayWnd::OnOpenSettings>(ID_TRAY_SETTINGS),
@@ -59,6 +84,7 @@ int CTrayWnd::OnCreate(LPCREATESTRUCTA)
         return -1;
 
     m_nTrayIconId = kTrayIconId;
+    m_bLeft = FALSE;
     AddTrayIcon(IDI_ACTIVE);
     m_bMonitoring = FALSE;
 
@@ -72,9 +98,9 @@ int CTrayWnd::OnCreate(LPCREATESTRUCTA)
     m_bDialogOpen = FALSE;
 
     // Joining sends the first WM_DRAWCLIPBOARD before it returns: the text
-    // already on the clipboard is searched now, through the shell since
-    // start-up has not finished, and it is not passed on, as the next
-    // viewer is not known yet.
+    // already on the clipboard is read now, to be searched through the
+    // shell since start-up has not finished, and it is not passed on, as
+    // the next viewer is not known yet.
     m_hWndNextViewer = ::SetClipboardViewer(m_hWnd);
     return 0;
 }
@@ -90,15 +116,76 @@ LRESULT CTrayWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CWnd::WindowProc(message, wParam, lParam);
 }
 
+// The text is taken out at once, before another change can replace it, and
+// the news goes on down the chain at once too. The search waits for a
+// message of its own: the browser's automation server is another process,
+// and Windows refuses calls to it from a thread that is replying to another
+// program's sent message, as the viewer before this one sends it.
 void CTrayWnd::OnDrawClipboard(WPARAM wParam, LPARAM lParam)
 {
     if (m_bMonitoring) {
-        const SearchOutcome outcome = SearchClipboardText();
+        m_nReadTries = 0;
+        ReadChange();
+    }
+    PassOn(WM_DRAWCLIPBOARD, wParam, lParam);
+}
+
+void CTrayWnd::ReadChange()
+{
+    ::KillTimer(m_hWnd, IDT_CLIPBOARD_RETRY);
+    m_dwChange = ::GetClipboardSequenceNumber();
+    try {
+        CWaitingCopy copy;
+        switch (ReadClipboardText(copy.text)) {
+        case ClipboardRead::kText:
+            copy.bStartUp = !theApp.IsStarted();
+            m_waitingCopies.AddTail(std::move(copy));
+            PostMessage(WM_SEARCHCOPIES);
+            break;
+        case ClipboardRead::kHeld:
+            if (++m_nReadTries < kReadTries)
+                ::SetTimer(m_hWnd, IDT_CLIPBOARD_RETRY, kReadRetryMs, nullptr);
+            break;
+        case ClipboardRead::kNone:
+            break;
+        }
+    } catch (const std::bad_alloc&) {
+        // A copy too large for memory is not searched; later ones are.
+    }
+}
+
+void CTrayWnd::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent != IDT_CLIPBOARD_RETRY)
+        return;
+    ::KillTimer(m_hWnd, IDT_CLIPBOARD_RETRY);
+    // Once the clipboard has changed again, the change that was held is gone,
+    // and the new one is read on its own notification.
+    if (::GetClipboardSequenceNumber() == m_dwChange)
+        ReadChange();
+}
+
+// Searching lets messages in (a call into the browser's process, a box), and
+// a copy that arrives meanwhile waits behind the one under way, so copies are
+// searched one after another, in the order they came.
+void CTrayWnd::OnSearchCopies()
+{
+    if (m_bSearching)
+        return;
+    m_bSearching = TRUE;
+    for (CWaitingCopy copy; !m_bLeft && m_waitingCopies.RemoveHead(copy);) {
+        const SearchOutcome outcome = SearchClipboardText(copy.text, copy.bStartUp);
         if (FAILED(outcome.hrFirstFailure) || outcome.nUnsearched > 0)
             ShowSearchBalloon(outcome);
     }
+    m_bSearching = FALSE;
+}
+
+// A next viewer that hangs must not hang this one.
+void CTrayWnd::PassOn(UINT message, WPARAM wParam, LPARAM lParam) const
+{
     if (m_hWndNextViewer)
-        ::SendMessageA(m_hWndNextViewer, WM_DRAWCLIPBOARD, wParam, lParam);
+        ::SendMessageTimeoutA(m_hWndNextViewer, message, wParam, lParam, SMTO_ABORTIFHUNG, kPassOnTimeoutMs, nullptr);
 }
 
 void CTrayWnd::OnChangeCbChain(WPARAM wParam, LPARAM lParam)
@@ -106,22 +193,41 @@ void CTrayWnd::OnChangeCbChain(WPARAM wParam, LPARAM lParam)
     const HWND hWndRemoved = reinterpret_cast<HWND>(wParam);
     if (hWndRemoved == m_hWndNextViewer)
         m_hWndNextViewer = reinterpret_cast<HWND>(lParam);
-    else if (m_hWndNextViewer)
-        ::SendMessageA(m_hWndNextViewer, WM_CHANGECBCHAIN, wParam, lParam);
+    else
+        PassOn(WM_CHANGECBCHAIN, wParam, lParam);
+}
+
+// Every way out: the chain stays whole, the icon goes, and nothing that was
+// waiting is searched any more.
+void CTrayWnd::Leave()
+{
+    if (m_bLeft)
+        return;
+    m_bLeft = TRUE;
+    ::KillTimer(m_hWnd, IDT_CLIPBOARD_RETRY);
+    m_waitingCopies.RemoveAll();
+    ::ChangeClipboardChain(m_hWnd, m_hWndNextViewer);
+    RemoveTrayIcon();
+    m_instance.reset();
 }
 
 void CTrayWnd::OnClose()
 {
-    ::ChangeClipboardChain(m_hWnd, m_hWndNextViewer);
-    RemoveTrayIcon();
+    Leave();
     Default();
 }
 
 void CTrayWnd::Exit()
 {
-    ::ChangeClipboardChain(m_hWnd, m_hWndNextViewer);
-    RemoveTrayIcon();
+    Leave();
     ::PostQuitMessage(0);
+}
+
+// The session ends without a WM_CLOSE; the process may end any time after this.
+void CTrayWnd::OnEndSession(BOOL bEnding)
+{
+    if (bEnding)
+        Leave();
 }
 
 void CTrayWnd::OnTrayNotify(UINT, UINT nMouseMessage)

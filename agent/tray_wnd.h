@@ -5,13 +5,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "framework/holders.h"
+#include "framework/list.h"
 #include "framework/wnd.h"
+#include "search/clipboard_text.h"
 
 struct SearchOutcome;
 
 class CTrayWnd : public CWnd {
 public:
     // A hidden tool window, neither on the taskbar nor in the task switcher.
+    // FALSE, with nothing made, when another agent runs in this session.
     virtual BOOL Create();
 
     void ToggleMonitoring();
@@ -34,7 +38,10 @@ protected:
 
     int OnCreate(LPCREATESTRUCTA pCreateStruct);
     void OnClose();
+    void OnEndSession(BOOL bEnding);
+    void OnTimer(UINT_PTR nIDEvent);
     void OnTrayNotify(UINT nIconId, UINT nMouseMessage);
+    void OnSearchCopies();
     void OnOpenSettings();
     void OnOpenVersion();
 
@@ -43,10 +50,28 @@ protected:
     void ShowTrayMenu();
 
 private:
+    // A clipboard change's text, waiting for its search.
+    struct CWaitingCopy {
+        CClipboardText text;
+        // Read before start-up had finished: its searches go to the shell.
+        BOOL bStartUp = FALSE;
+    };
+
     void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
     void OnChangeCbChain(WPARAM wParam, LPARAM lParam);
+    void ReadChange();
+    void PassOn(UINT message, WPARAM wParam, LPARAM lParam) const;
+    void Leave();
     NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;
     void AddTrayIcon(UINT nIconId);
     void RemoveTrayIcon();
     void ShowSearchBalloon(const SearchOutcome& outcome);
+
+    CKernelHandle m_instance;
+    CList<CWaitingCopy> m_waitingCopies;
+    BOOL m_bSearching = FALSE;
+    BOOL m_bLeft = FALSE;
+    // The change a held clipboard is tried again for, and the tries so far.
+    DWORD m_dwChange = 0;
+    int m_nReadTries = 0;
 };

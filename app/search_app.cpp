@@ -23,11 +23,14 @@ BOOL CSearchApp::InitInstance()
     Enable3dControls();
     SetAppName("Torven - Quill to Find");
 
-    // Creating the window already searches what is on the clipboard, while
-    // m_bStarted is still FALSE. A failed creation ends the program through
-    // the main window's destruction, so its result is not needed here.
+    // Creating the window already reads what is on the clipboard, while
+    // m_bStarted is still FALSE. It is not made when another agent runs: a
+    // second start ends at once, having changed nothing.
     m_pMainWnd = &m_wndAgent;
-    m_wndAgent.Create();
+    if (!m_wndAgent.Create()) {
+        m_pMainWnd = nullptr;
+        return FALSE;
+    }
 
     m_bStarted = TRUE;
     return TRUE;
@@ -40,9 +43,16 @@ BOOL CSearchApp::WriteSettingInt(UINT nSectionId, UINT nKeyId, int nValue)
     return WriteSettingString(nSectionId, nKeyId, text);
 }
 
+// Reading a value drops the blanks and control bytes around it, and then one
+// pair of quotes around it: a value that begins or ends with either is written quoted, so
+// that it reads back as it was written.
 BOOL CSearchApp::WriteSettingString(UINT nSectionId, UINT nKeyId, const char* pszText)
 {
-    return WriteProfileString(LoadText(nSectionId), LoadText(nKeyId), pszText);
+    const CString value(pszText);
+    const int n = value.GetLength();
+    const auto isEdge = [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\''; };
+    const bool bQuoted = n > 0 && (isEdge(value[0]) || isEdge(value[n - 1]));
+    return WriteProfileString(LoadText(nSectionId), LoadText(nKeyId), bQuoted ? "\"" + value + "\"" : value);
 }
 
 int CSearchApp::ReadSettingInt(UINT nSectionId, UINT nKeyId, int nDefault)

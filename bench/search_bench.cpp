@@ -108,9 +108,11 @@ HRESULT AutomationForOneLine(BSTR status, VARIANT* url)
     return hr;
 }
 
-// Microseconds from the copy until the change has passed the agent, or -1.
-// The agent is a window of this thread, so Wine notifies it from inside
-// CloseClipboard; the pump only matters if that ever changes.
+// Microseconds from the copy until the agent has searched it, or -1. The
+// agent is a window of this thread, so Wine notifies it from inside
+// CloseClipboard, and it passes the change on to the sentinel at once; the
+// searches come from a message it posts itself, which the pump runs before
+// it looks at the sentinel.
 double TimedChange(const testutil::ChainViewer& sentinel, const std::string& text)
 {
     const long before = sentinel.m_nDraws;
@@ -230,8 +232,7 @@ int Run(int repeats)
 {
     testutil::SetClipboard(std::vector<testutil::ClipData>());
     bench::Print("env.server_call_start_us", ServerCallUs());
-    // Joined before the agent, so a change reaches it only once the agent has
-    // made every search and passed the change on.
+    // Joined before the agent, so a change reaches it once the agent has read it.
     const testutil::ChainViewer sentinel;
     theApp.InitInstance();
     CTrayWnd& agent = theApp.m_wndAgent;

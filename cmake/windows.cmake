@@ -39,6 +39,7 @@ add_library(qf_app OBJECT
   agent/tray_wnd.cpp
   app/search_app.cpp
   search/clipboard_search.cpp
+  search/clipboard_text.cpp
   ui/about_dlg.cpp
   ui/settings_dlg.cpp)
 target_link_libraries(qf_app PUBLIC qf_core ${QF_SYSTEM_LIBS})

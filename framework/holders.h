@@ -49,6 +49,12 @@ private:
     Handle m_h = Handle();
 };
 
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static void Free(HANDLE h) { ::CloseHandle(h); }
+};
+using CKernelHandle = CUniqueHandle<KernelHandleTraits>;
+
 struct MenuTraits {
     using Handle = HMENU;
     static void Free(HMENU h) { ::DestroyMenu(h); }

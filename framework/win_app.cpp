@@ -3,12 +3,14 @@
 
 #include <commctrl.h>
 
+#include <climits>
+
 namespace {
 
 CWinApp* g_pApp = nullptr;
 
-// Values are read back as at most this many characters less one.
-constexpr DWORD kProfileBufferLength = 4096;
+// The first buffer a value is read into; a longer value is read again in a larger one.
+constexpr int kProfileBufferLength = 4096;
 
 }  // namespace
 
@@ -67,11 +69,17 @@ void CWinApp::SetAppName(const char* pszAppName)
 
 CString CWinApp::GetProfileString(const char* pszSection, const char* pszEntry, const char* pszDefault) const
 {
+    // A value cut to the buffer says so only by filling it to one short of
+    // its end, as one that just fits would: either way it is read again.
     CString value;
-    char* buffer = value.GetBufferSetLength(kProfileBufferLength);
-    const DWORD n = ::GetPrivateProfileStringA(pszSection, pszEntry, pszDefault, buffer, kProfileBufferLength,
-                                               m_pszProfileName);
-    return value.Left(static_cast<int>(n));
+    for (int nSize = kProfileBufferLength;; nSize *= 2) {
+        char* buffer = value.GetBufferSetLength(nSize);
+        const DWORD n = ::GetPrivateProfileStringA(pszSection, pszEntry, pszDefault, buffer, static_cast<DWORD>(nSize),
+                                                   m_pszProfileName);
+        value.ReleaseBuffer(static_cast<int>(n));
+        if (static_cast<int>(n) < nSize - 1 || nSize > INT_MAX / 2)
+            return value;
+    }
 }
 
 UINT CWinApp::GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault) const

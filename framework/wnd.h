@@ -70,6 +70,26 @@ struct Adapter<F> {
     }
 };
 
+// WM_TIMER: the timer's identifier.
+template <class T, void (T::*F)(UINT_PTR)>
+struct Adapter<F> {
+    static LRESULT Call(CWnd* pWnd, WPARAM wParam, LPARAM)
+    {
+        (static_cast<T*>(pWnd)->*F)(static_cast<UINT_PTR>(wParam));
+        return 0;
+    }
+};
+
+// WM_ENDSESSION: whether the session ends.
+template <class T, void (T::*F)(BOOL)>
+struct Adapter<F> {
+    static LRESULT Call(CWnd* pWnd, WPARAM wParam, LPARAM)
+    {
+        (static_cast<T*>(pWnd)->*F)(static_cast<BOOL>(wParam));
+        return 0;
+    }
+};
+
 // WM_QUERYDRAGICON: the icon to drag.
 template <class T, HCURSOR (T::*F)()>
 struct Adapter<F> {

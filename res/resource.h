@@ -52,3 +52,8 @@
 
 // Tray icon notifications reach the agent window as this message.
 #define WM_TRAYNOTIFY (WM_APP + 0x258)
+// Posted by the agent window to itself: the copies that wait are searched.
+#define WM_SEARCHCOPIES (WM_APP + 0x259)
+
+// The agent window's timer that tries a held clipboard again.
+#define IDT_CLIPBOARD_RETRY 1

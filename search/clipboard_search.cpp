@@ -13,6 +13,7 @@
 
 #include "app/search_app.h"
 #include "framework/holders.h"
+#include "search/clipboard_text.h"
 #include "search/line_cutter.h"
 #include "search/unicode_lines.h"
 
@@ -42,91 +43,70 @@ void Check(HRESULT hr)
         throw _com_error(hr);
 }
 
-// Password managers mark what they copy so that clipboard watchers leave it alone.
-bool IsMarkedPrivate()
-{
-    static const UINT cfExclude = ::RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
-    static const UINT cfHistory = ::RegisterClipboardFormatA("CanIncludeInClipboardHistory");
-    if (::IsClipboardFormatAvailable(cfExclude))
-        return true;
-    if (!::IsClipboardFormatAvailable(cfHistory))
-        return false;
-    const CGlobalLock history(::GetClipboardData(cfHistory));
-    DWORD allowed = 1;
-    if (history.size() >= sizeof allowed)
-        std::memcpy(&allowed, history.get(), sizeof allowed);
-    return allowed == 0;
-}
+// The lines of a copy's two forms, side by side. An ANSI line whose Unicode
+// form holds a character that the code page cannot does not fit an ANSI
+// site: its ANSI form has a stand-in there, such as "?", and would search
+// something else. The forms' lines are paired only when both cut into as
+// many lines.
+class CTextLines {
+public:
+    explicit CTextLines(const CClipboardText& text)
+        : m_cutter(text.text), m_unicodeCutter(text.unicode.data(), text.unicode.size()),
+          m_bPaired(m_cutter.Count() == m_unicodeCutter.Count())
+    {
+    }
 
-// Which text forms the clipboard's owner put there. The system makes a
-// missing one from the other on request, but Wine keeps about 1 KiB of every
-// form it makes that way for as long as the program runs; so the program
-// reads only the owner's forms and makes the missing one itself, as the
-// system would. Forms the system makes are listed after CF_LOCALE, which it
-// adds when the owner closes the clipboard; the first text form listed is
-// always the owner's.
-void FindOwnersTextForms(bool& bAnsi, bool& bUnicode)
-{
-    bAnsi = bUnicode = false;
-    bool bAfterLocale = false;
-    for (UINT format = 0; (format = ::EnumClipboardFormats(format)) != 0;) {
-        if (format == CF_LOCALE) {
-            bAfterLocale = true;
-        } else if (format == CF_TEXT || format == CF_UNICODETEXT) {
-            const bool bOwners = !bAfterLocale || !(bAnsi || bUnicode);
-            (format == CF_TEXT ? bAnsi : bUnicode) = bOwners;
+    // The next line that is not empty in both forms; false at the end. A
+    // line too large for memory throws std::bad_alloc, and the next call
+    // goes on after it.
+    bool Next()
+    {
+        for (;;) {
+            m_nUnicode = 0;
+            m_line.Empty();
+            const bool bUnicode = m_unicodeCutter.Next(m_pUnicode, m_nUnicode);
+            const bool bAnsi = m_cutter.Next(m_line);
+            if (!bUnicode && !bAnsi)
+                return false;
+            if (m_nUnicode > 0 || !m_line.IsEmpty())
+                return true;
         }
     }
-    bAnsi = bAnsi || !bUnicode;
+
+    bool Fits(BOOL bUtf8) const { return bUtf8 || !m_bPaired || AnsiHolds(m_pUnicode, m_nUnicode); }
+    bool IsEmpty(BOOL bUtf8) const { return bUtf8 ? m_nUnicode == 0 : m_line.IsEmpty(); }
+    // UTF-8 from the Unicode form, or the ANSI form's bytes.
+    CString Query(BOOL bUtf8) const
+    {
+        return PercentEncodeAll(bUtf8 ? Utf16ToUtf8(m_pUnicode, m_nUnicode) : m_line);
+    }
+
+private:
+    CLineCutter m_cutter;
+    CUnicodeLineCutter m_unicodeCutter;
+    const bool m_bPaired;
+    CString m_line;
+    const char16_t* m_pUnicode = nullptr;
+    int m_nUnicode = 0;
+};
+
+CString MakeSearchUrl(const CString& query)
+{
+    const CString right = theApp.GetCurrentSiteRight();
+    const CString left = theApp.GetCurrentSiteLeft();
+    CString url;
+    url.Format("%s%s%s", static_cast<const char*>(left), static_cast<const char*>(query),
+               static_cast<const char*>(right));
+    return url;
 }
 
-// The clipboard's text in both its forms, each up to its first zero. The
-// clipboard is closed again before this returns; no search runs while it is open.
-bool CopyClipboardText(CString& text, CWideBuffer& unicode)
+// Every way a search opens goes through here.
+void OpenSearch(const CString& url, BOOL bViaShell)
 {
-    const CClipboardOpen clipboard(nullptr);
-    if (!clipboard || IsMarkedPrivate())
-        return false;
-    bool bAnsi, bUnicode;
-    FindOwnersTextForms(bAnsi, bUnicode);
-    if (bAnsi) {
-        const CGlobalLock data(::GetClipboardData(CF_TEXT));
-        const char* bytes = static_cast<const char*>(data.get());
-        const size_t length = std::find(bytes, bytes + data.size(), '\0') - bytes;
-        if (length > INT_MAX)
-            return false;
-        text = CString(bytes, static_cast<int>(length));
-    }
-    if (bUnicode) {
-        const CGlobalLock wide(::GetClipboardData(CF_UNICODETEXT));
-        const char16_t* units = static_cast<const char16_t*>(wide.get());
-        const size_t nUnits = std::find(units, units + wide.size() / sizeof(char16_t), u'\0') - units;
-        if (nUnits > INT_MAX)
-            return false;
-        unicode = CWideBuffer(units, static_cast<int>(nUnits));
-    } else {
-        unicode = AnsiToUtf16(text);
-    }
-    if (!bAnsi)
-        text = Utf16ToAnsi(unicode);
-    return true;
-}
-
-// The query of the next line in the current site's encoding: UTF-8 from the
-// Unicode form, or the ANSI form's bytes. An ANSI line whose Unicode form
-// holds a character that the code page cannot is not searched: its ANSI form
-// has a stand-in there, such as "?", and would search something else. The
-// forms' lines are paired only when both cut into as many lines.
-CString NextQuery(const CString& line, const char16_t* pUnicodeLine, int nUnicodeLength, bool bPaired,
-                  SearchOutcome& outcome)
-{
-    if (theApp.IsCurrentSiteUtf8())
-        return PercentEncodeAll(Utf16ToUtf8(pUnicodeLine, nUnicodeLength));
-    if (bPaired && !AnsiHolds(pUnicodeLine, nUnicodeLength)) {
-        ++outcome.nUnsearched;
-        return CString();
-    }
-    return PercentEncodeAll(line);
+    if (bViaShell)
+        ::ShellExecuteA(nullptr, nullptr, url, nullptr, nullptr, SW_SHOWNORMAL);
+    else
+        OpenSearchWindow(url);
 }
 
 }  // namespace
@@ -142,48 +122,19 @@ CBstr MakeBstr(const CString& text)
     return bstr;
 }
 
-SearchOutcome SearchClipboardText()
+SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell)
 {
     SearchOutcome outcome;
-    if (!::IsClipboardFormatAvailable(CF_TEXT))
-        return outcome;
-    CString text;
-    CWideBuffer unicode;
-    try {
-        if (!CopyClipboardText(text, unicode))
-            return outcome;
-    } catch (const std::bad_alloc&) {
-        return outcome;
-    }
-
-    CLineCutter cutter(text);
-    CUnicodeLineCutter unicodeCutter(unicode.data(), unicode.size());
-    const bool bPaired = cutter.Count() == unicodeCutter.Count();
-    for (bool bMore = true; bMore;) {
+    CTextLines lines(text);
+    for (;;) {
         try {
-            CString query;
-            {
-                CString line;
-                const char16_t* pUnicodeLine = nullptr;
-                int nUnicodeLength = 0;
-                const bool bAnsi = cutter.Next(line);
-                const bool bUnicode = unicodeCutter.Next(pUnicodeLine, nUnicodeLength);
-                bMore = bAnsi || bUnicode;
-                if (line.IsEmpty() && nUnicodeLength == 0)
-                    continue;
-                query = NextQuery(line, pUnicodeLine, nUnicodeLength, bPaired, outcome);
-            }
-            if (query.IsEmpty())
-                continue;
-            const CString right = theApp.GetCurrentSiteRight();
-            const CString left = theApp.GetCurrentSiteLeft();
-            CString url;
-            url.Format("%s%s%s", static_cast<const char*>(left), static_cast<const char*>(query),
-                       static_cast<const char*>(right));
-            if (theApp.IsStarted())
-                OpenSearchWindow(url);
-            else
-                ::ShellExecuteA(nullptr, nullptr, url, nullptr, nullptr, SW_SHOWNORMAL);
+            if (!lines.Next())
+                break;
+            const BOOL bUtf8 = theApp.IsCurrentSiteUtf8();
+            if (!lines.Fits(bUtf8))
+                ++outcome.nUnsearched;
+            else if (!lines.IsEmpty(bUtf8))
+                OpenSearch(MakeSearchUrl(lines.Query(bUtf8)), bViaShell);
         } catch (const _com_error& e) {
             if (SUCCEEDED(outcome.hrFirstFailure))
                 outcome.hrFirstFailure = e.Error();
@@ -208,27 +159,34 @@ void OpenSearchWindow(const CString& url)
     if (!browser)
         throw _com_error(E_POINTER);
 
-    // Every new window works online and shows its bars whatever the
-    // browser's own settings for new windows say.
-    Check(browser.get()->put_Offline(VARIANT_FALSE));
-    Check(browser.get()->put_AddressBar(VARIANT_TRUE));
-    Check(browser.get()->put_StatusBar(VARIANT_TRUE));
-    {
-        const CBstr status = MakeBstr("Torven");
-        if (!status)
-            throw _com_error(E_OUTOFMEMORY);
-        Check(browser.get()->put_StatusText(status.get()));
-    }
-
     CVariant target;
-    CBstr urlString = MakeBstr(url);
-    if (!urlString)
-        throw _com_error(E_OUTOFMEMORY);
-    target.get()->vt = VT_BSTR;
-    target.get()->bstrVal = urlString.release();
+    try {
+        // Every new window works online and shows its bars whatever the
+        // browser's own settings for new windows say.
+        Check(browser.get()->put_Offline(VARIANT_FALSE));
+        Check(browser.get()->put_AddressBar(VARIANT_TRUE));
+        Check(browser.get()->put_StatusBar(VARIANT_TRUE));
+        {
+            const CBstr status = MakeBstr("Torven");
+            if (!status)
+                throw _com_error(E_OUTOFMEMORY);
+            Check(browser.get()->put_StatusText(status.get()));
+        }
 
-    // Shown only now, with its bars and status text already in place.
-    Check(browser.get()->put_Visible(VARIANT_TRUE));
+        CBstr urlString = MakeBstr(url);
+        if (!urlString)
+            throw _com_error(E_OUTOFMEMORY);
+        target.get()->vt = VT_BSTR;
+        target.get()->bstrVal = urlString.release();
+
+        // Shown only now, with its bars and status text already in place.
+        Check(browser.get()->put_Visible(VARIANT_TRUE));
+    } catch (const _com_error&) {
+        // Internet Explorer does not end when its last reference goes, so a
+        // window that never showed would stay behind, hidden, for good.
+        browser.get()->Quit();
+        throw;
+    }
     Check(browser.get()->Navigate2(target.get(), &g_varMissing, &g_varMissing, &g_varMissing, &g_varMissing));
     Check(target.Clear());
 }

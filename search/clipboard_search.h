@@ -15,14 +15,18 @@ struct SearchOutcome {
     int nUnsearched = 0;
 };
 
-// Searches every non-empty line of the clipboard's text on the current site,
-// its query in that site's encoding. Before start-up has finished the URLs go
-// to the shell's default handler; after it, each opens through browser
-// automation. A launch that fails costs only its own line.
-SearchOutcome SearchClipboardText();
+struct CClipboardText;
+
+// Searches every non-empty line of a clipboard change's text on the current
+// site, its query in that site's encoding, each line reading the settings
+// afresh. The URLs go to the shell's default handler (bViaShell: for the
+// text found at start-up) or open through browser automation. A launch that
+// fails costs only its own line.
+SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell);
 
 // Opens url in a new browser window through the browser's automation server.
-// Throws _com_error on failure; every reference it made is released by then.
+// Throws _com_error on failure; a window that failed before it was shown has
+// been told to quit, and every reference it made is released by then.
 void OpenSearchWindow(const CString& url);
 
 // An automation string from ANSI text, converted on the heap whatever its

@@ -83,11 +83,11 @@ CString Utf16ToUtf8(const char16_t* pText, int nLength)
 }
 
 #ifdef _WIN32
-CWideBuffer AnsiToUtf16(const CString& text)
+CWideBuffer AnsiToUtf16(const CString& text, UINT codePage)
 {
-    const int nWide = ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
+    const int nWide = ::MultiByteToWideChar(codePage, 0, text, text.GetLength(), nullptr, 0);
     CWideBuffer wide(nWide);
-    ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(wide.data()), nWide);
+    ::MultiByteToWideChar(codePage, 0, text, text.GetLength(), reinterpret_cast<LPWSTR>(wide.data()), nWide);
     return wide;
 }
 

@@ -30,10 +30,11 @@ private:
 CString Utf16ToUtf8(const char16_t* pText, int nLength);
 
 #ifdef _WIN32
-// Text of the ANSI code page in UTF-16, and UTF-16 in the ANSI code page with
-// a look-alike or the default character for what it cannot hold: what the
-// system makes of one of the clipboard's text forms when asked for the other.
-CWideBuffer AnsiToUtf16(const CString& text);
+// Text of the ANSI code page (or another) in UTF-16, and UTF-16 in the ANSI
+// code page with a look-alike or the default character for what it cannot
+// hold: what the system makes of one of the clipboard's text forms when asked
+// for the other.
+CWideBuffer AnsiToUtf16(const CString& text, UINT codePage = CP_ACP);
 CString Utf16ToAnsi(const CWideBuffer& text);
 
 // Whether the ANSI code page holds every character of the line itself, none

@@ -83,6 +83,7 @@ BOOL CSettingsDlg::OnInitDialog()
     // and every later step indexes the table with the selection.
     if (m_comboSite.SetCurSel(theApp.GetCurrentSiteIndex()) == CB_ERR)
         m_comboSite.SetCurSel(0);
+    m_nShownRow = -1;
     ShowSelectedSite();
     return TRUE;
 }
@@ -100,10 +101,20 @@ void CSettingsDlg::AddAboutItem()
     ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAboutMenu);
 }
 
-void CSettingsDlg::ShowSelectedSite()
+void CSettingsDlg::KeepShownRow()
 {
     UpdateData(TRUE);
-    const int nSel = m_comboSite.GetCurSel();
+    if (m_nShownRow < 0)
+        return;
+    m_strSiteName[m_nShownRow] = m_strName;
+    m_strSiteLeft[m_nShownRow] = m_strLeft;
+    m_strSiteRight[m_nShownRow] = m_strRight;
+}
+
+void CSettingsDlg::ShowSelectedSite()
+{
+    KeepShownRow();
+    const int nSel = m_nShownRow = m_comboSite.GetCurSel();
     m_strName = m_strSiteName[nSel];
     m_strLeft = m_strSiteLeft[nSel];
     m_strRight = m_strSiteRight[nSel];
@@ -120,48 +131,33 @@ void CSettingsDlg::OnSelChangeSite()
 void CSettingsDlg::OnKillFocusLeft()
 {
     UpdateData(TRUE);
-    m_strSiteLeft[m_comboSite.GetCurSel()] = m_strLeft;
+    m_strSiteLeft[m_nShownRow] = m_strLeft;
 }
 
 void CSettingsDlg::OnKillFocusRight()
 {
     UpdateData(TRUE);
-    m_strSiteRight[m_comboSite.GetCurSel()] = m_strRight;
+    m_strSiteRight[m_nShownRow] = m_strRight;
 }
 
 void CSettingsDlg::OnKillFocusName()
 {
     UpdateData(TRUE);
-    m_strSiteName[m_comboSite.GetCurSel()] = m_strName;
+    m_strSiteName[m_nShownRow] = m_strName;
 }
 
 // The choice belongs to the row it was made on, at once.
 void CSettingsDlg::OnClickedUtf8()
 {
     UpdateData(TRUE);
-    m_bSiteUtf8[m_comboSite.GetCurSel()] = m_bUtf8;
+    m_bSiteUtf8[m_nShownRow] = m_bUtf8;
 }
 
 void CSettingsDlg::OnOK()
 {
     // Enter in an edit box ends here without the box losing the focus, so
-    // its text would miss the table; it is committed as a focus loss would.
-    const HWND hWndFocus = ::GetFocus();
-    if (hWndFocus && ::GetParent(hWndFocus) == m_hWnd) {
-        switch (::GetDlgCtrlID(hWndFocus)) {
-        case IDC_LEFT_EDIT:
-            OnKillFocusLeft();
-            break;
-        case IDC_RIGHT_EDIT:
-            OnKillFocusRight();
-            break;
-        case IDC_NAME_EDIT:
-            OnKillFocusName();
-            break;
-        }
-    }
-
-    UpdateData(TRUE);
+    // its text would miss the table; the boxes are kept as a focus loss would.
+    KeepShownRow();
     const int nSel = m_comboSite.GetCurSel();
     const int nCount = SiteCount();
     bool bSaved = true;

@@ -45,9 +45,17 @@ protected:
     void OnKillFocusName();
     void OnClickedUtf8();
 
-    // Shows the row of the list's selection in the four boxes.
+    // Keeps the boxes' texts in the row they show, then shows the row of the
+    // list's selection in them.
     void ShowSelectedSite();
 
 private:
     void AddAboutItem();
+    // Takes the boxes' texts into the row they show.
+    void KeepShownRow();
+
+    // The row the boxes show, which their edits belong to. The list's
+    // selection may already have moved on: the mouse wheel turns it while
+    // an edit box keeps the focus.
+    int m_nShownRow = -1;
 };

@@ -22,12 +22,6 @@ namespace {
 // is stuck, and the page after it opens anyway.
 const DWORD kHandOffWaitMs = 3000;
 
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static void Free(HANDLE h) { ::CloseHandle(h); }
-};
-using CKernelHandle = CUniqueHandle<KernelHandleTraits>;
-
 // Entered again by the same thread should a hand-off ever let messages in.
 class CCriticalSection {
 public:
@@ -127,6 +121,13 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE get_Visible(VARIANT_BOOL* pValue) override { return Get(m_bVisible, pValue); }
+
+    // A window told to quit before it was shown opens nothing.
+    HRESULT STDMETHODCALLTYPE Quit() override
+    {
+        m_pendingUrl.reset();
+        return S_OK;
+    }
 
     // A real browser loads a page navigated to while hidden and shows it
     // when made visible, so such a page opens then, and never if the window

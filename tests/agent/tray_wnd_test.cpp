@@ -139,6 +139,16 @@ TEST_F(TrayWndTest, EveryWayOutLeavesTheChainWholeRemovesTheIconAndQuits)
     }
 }
 
+TEST_F(TrayWndTest, ASecondStartEndsAtOnceChangingNothing)
+{
+    m_agent.records.clear();
+    EXPECT_FALSE(theApp.InitInstance());
+    EXPECT_EQ(nullptr, theApp.m_wndAgent.m_hWnd);
+    EXPECT_EQ(m_agent.m_hWnd, ::GetClipboardViewer());
+    Copy("once");
+    EXPECT_EQ(1u, m_recorders.Navigated().size());
+}
+
 TEST_F(TrayWndTest, TheChainStaysWholeAroundViewersThatLeaveOrDie)
 {
     // The chain now runs: agent, m_viewer, inner.

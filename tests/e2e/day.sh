@@ -60,6 +60,11 @@ copy ""
 e2e_start "$E2E_QUILLFIND"
 qf_pid=$e2e_last_pid
 e2e_wait 'e2e_tray_icon_xy >/dev/null' || e2e_fail "no tray icon appeared"
+# Started again, it ends at once: one icon and one search a line, as before.
+e2e_start "$E2E_QUILLFIND"
+second_pid=$e2e_last_pid
+e2e_wait '! kill -0 "$second_pid" 2>/dev/null' || e2e_fail "a second start stayed"
+wait "$second_pid" || e2e_fail "a second start ended with code $?"
 copy $'a&b/c\n検索\n~x y+1=2?#%'
 expect_opened "${google}a%26b%2Fc$right" "$google%8C%9F%8D%F5$right" "$google~x%20y%2B1%3D2%3F%23%25$right"
 

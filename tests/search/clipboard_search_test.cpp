@@ -1,5 +1,6 @@
 // Copies to searches, through the real clipboard, the real settings file and
 // the recording automation server.
+#include <atomic>
 #include <thread>
 
 #include "tests/support/agent_test.h"
@@ -15,7 +16,8 @@ std::string Google(const std::string& query)
     return "http://www.google.co.jp/search?q=" + query + "&hl=ja&lr=";
 }
 
-// Adds the log of one launch of instance n: whole, or up to the step that failed.
+// Adds the log of one launch of instance n: whole, or up to the step that
+// failed, and a window that failed before it was shown is told to quit.
 void Launch(Strings& log, int n, const std::string& url, const std::string& failing = "")
 {
     const std::string id = std::to_string(n);
@@ -27,6 +29,8 @@ void Launch(Strings& log, int n, const std::string& url, const std::string& fail
     for (const std::string& step : failing == "query" ? Strings() : steps) {
         const bool bFails = !failing.empty() && step.rfind(failing, 0) == 0;
         log.push_back(id + " " + step + (bFails ? " FAILED" : ""));
+        if (bFails && failing != "Navigate2")
+            log.push_back(id + " Quit");
         if (bFails)
             break;
     }
@@ -43,9 +47,9 @@ TEST_F(SearchTest, TheCurrentSiteIsReadAfreshForEveryCopy)
         // A Shift_JIS left part (検索) reaches the browser as the same characters, its escapes as they stand.
         {"Current Url Index=9\r\nWWW Search Site 10 Left=http://x/\x8C\x9F\x8D\xF5?c=%41%25&q=\r\n",
          "http://x/\xE6\xA4\x9C\xE7\xB4\xA2?c=%41%25&q=%71&"},
-        // An empty value is not the built-in one; values are read as at most 4095 characters.
+        // An empty value is not the built-in one; a value of any length is read whole.
         {"WWW Search Site 1 Right=\r\n", "http://www.google.co.jp/search?q=%71"},
-        {"WWW Search Site 1 Left=" + std::string(5000, 'v') + "\r\n", std::string(4095, 'v') + "%71&hl=ja&lr="},
+        {"WWW Search Site 1 Left=" + std::string(9000, 'v') + "\r\n", std::string(9000, 'v') + "%71&hl=ja&lr="},
         // An index that names no site reads as the first.
         {"Current Url Index=10\r\n", Google("%71")},
         {"Current Url Index=-1\r\n", Google("%71")},
@@ -75,6 +79,8 @@ TEST_F(SearchTest, EveryNonEmptyLineIsOneSearchInTheEncodingOfTheCurrentSite)
         {nullptr, {Text(" \r\n\t\r\n")}, {}, 0},
         {"UTF-8", {Unicode(u"\u691C\u7D22"), Text(kKensaku)}, {kUtf8Kensaku}, 0},
         {nullptr, {Unicode(u"\u691C\u7D22"), Text(kKensaku)}, {"%8C%9F%8D%F5"}, 0},
+        // The copying program's own ANSI text is what an ANSI site searches.
+        {nullptr, {Unicode(u"a"), Text("b")}, {"%62"}, 0},
         {"utf-8", {Unicode(std::u16string(u"\U0001F600 a b\r\n\xD800\u3000\n\0z", 13))},
          {"%F0%9F%98%80%20%61%20%62", "%EF%BF%BD%E3%80%80"}, 0},
         // Without a Unicode form of its own, the ANSI text is converted.
@@ -156,7 +162,7 @@ TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
     }
 }
 
-TEST_F(SearchTest, AChangeDuringALaunchIsSearchedWholeBeforeTheOuterOneGoesOn)
+TEST_F(SearchTest, AChangeDuringALaunchIsSearchedAfterTheCopyUnderWay)
 {
     // Navigate2 lets messages in, as a call into another process does; another program copies meanwhile.
     ::SetEnvironmentVariableA("FAKE_BROWSER_PUMP_MS", "500");
@@ -172,14 +178,32 @@ TEST_F(SearchTest, AChangeDuringALaunchIsSearchedWholeBeforeTheOuterOneGoesOn)
 
     Strings expected;
     Launch(expected, 1, Google("%6F%75%74"));
-    expected.pop_back();
-    Launch(expected, 2, Google("%69%6E"));
-    expected.push_back("1 released");
-    Launch(expected, 3, Google("%65%6E%64"));
+    Launch(expected, 2, Google("%65%6E%64"));
+    Launch(expected, 3, Google("%69%6E"));
     EXPECT_EQ(expected, m_recorders.BrowserLines());
 }
 
-TEST_F(SearchTest, AClipboardHeldElsewhereIsPassedOnButNeitherSearchedNorRetried)
+// The viewer before the agent sends it the change from another thread, as
+// another program would; a call into the browser's process is refused while
+// that message is being answered, so the search must come after it.
+TEST_F(SearchTest, AChangeSentByAnotherViewerIsSearchedOnceItsMessageIsAnswered)
+{
+    const HANDLE hJoined = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> bDone(false);
+    std::thread front([&] {
+        ChainViewer viewer;
+        ::SetEvent(hJoined);
+        PumpUntil([&] { return bDone.load(); }, 10000);
+    });
+    ::WaitForSingleObject(hJoined, 5000);
+    Copy("sent");
+    bDone = true;
+    front.join();
+    ::CloseHandle(hJoined);
+    EXPECT_EQ(Strings{Google("%73%65%6E%74")}, m_recorders.Navigated());
+}
+
+TEST_F(SearchTest, AClipboardHeldForAMomentIsSearchedOnceFreeAndPassedOnAtOnce)
 {
     Copy("held");
     const HANDLE hHeld = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -195,12 +219,47 @@ TEST_F(SearchTest, AClipboardHeldElsewhereIsPassedOnButNeitherSearchedNorRetried
     ::WaitForSingleObject(hHeld, 5000);
     // As when a change is announced just after another program opened the clipboard.
     m_agent.SendMessage(WM_DRAWCLIPBOARD);
-    holder.join();
-    PumpUntil([] { return false; }, 500);
     EXPECT_EQ(2, m_viewer->m_nDraws);
     EXPECT_EQ(1, m_recorders.Released());
+    holder.join();
+    EXPECT_TRUE(PumpUntil([&] { return m_recorders.Released() == 2; }, 1000));
+    EXPECT_EQ(Strings(2, Google("%68%65%6C%64")), m_recorders.Navigated());
     ::CloseHandle(hHeld);
 }
+
+// The copying program's own Unicode text is read, whatever order its forms
+// and its locale came in, and whether it put them there in one opening or two.
+TEST_F(SearchTest, TheCopyingProgramsOwnUnicodeTextIsRead)
+{
+    const ClipData japanese = {CF_LOCALE, std::string("\x11\x04\0\0", 4)}, oem = {CF_OEMTEXT, std::string("?\0", 2)};
+    // Windows makes Unicode from the ANSI text in the code page of the locale, here 1252.
+    const ClipData english = {CF_LOCALE, std::string("\x09\x04\0\0", 4)};
+    const ClipData ansi = Text("?"), unicode = Unicode(u"\U0001F600");
+    const std::string kOwn = "%F0%9F%98%80", kMade = "%3F";
+    const struct {
+        std::vector<std::vector<ClipData>> openings;
+        std::string query;
+    } cases[] = {
+        {{{unicode, ansi}}, kOwn},
+        {{{ansi, unicode}}, kOwn},
+        {{{japanese, ansi, unicode}}, kOwn},
+        {{{ansi, oem, unicode}}, kOwn},
+        {{{ansi}, {unicode}}, kOwn},
+        {{{ansi}}, kMade},
+        {{{japanese, ansi}}, kMade},
+        {{{english, Text("\x8C\x9F")}}, "%E6%A4%9C"},  // 検
+    };
+    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 1 Left=\r\nWWW Search Site 1 Right=\r\n"
+                        "WWW Search Site 1 Encoding=UTF-8\r\n");
+    for (const auto& c : cases) {
+        Recorders recorders;
+        for (const std::vector<ClipData>& opening : c.openings)
+            Copy(opening, &opening != &c.openings.front());
+        const Strings urls = recorders.Navigated();
+        EXPECT_EQ(c.query, urls.empty() ? "" : urls.back()) << &c - cases;
+    }
+}
+
 
 TEST_F(SearchTest, AHugeCopyIsSurvivedAndLaterCopiesAreSearched)
 {

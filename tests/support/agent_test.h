@@ -167,11 +167,12 @@ protected:
         SettingsFile::Remove();
     }
 
-    // Copies and waits until the agent has passed the change on.
-    void Copy(const std::vector<ClipData>& formats)
+    // Copies and waits until the agent has passed the change on; the
+    // search it posted itself runs in the same pumping.
+    void Copy(const std::vector<ClipData>& formats, bool bAdd = false)
     {
         const long before = m_viewer->m_nDraws;
-        ASSERT_TRUE(SetClipboard(formats));
+        ASSERT_TRUE(SetClipboard(formats, bAdd));
         ASSERT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws > before; })) << "not passed on";
     }
     void Copy(const std::string& text) { Copy({Text(text)}); }

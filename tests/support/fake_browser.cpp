@@ -11,6 +11,11 @@
 // Lines: "create N [FAILED]", "N MEMBER ARGUMENT [FAILED]", "N released", N
 // counting instances in this process from 1. Navigate2's argument is the URL
 // and each optional argument ("missing" or its vt), joined by "|".
+//
+// The real server runs in a process of its own, and Windows refuses a call
+// into another process from a thread that is replying to another thread's
+// sent message: this one refuses creation then, with that error, and logs
+// "create N FAILED in a sent message".
 #include <windows.h>
 
 #include <cstdlib>
@@ -84,6 +89,11 @@ public:
     HRESULT STDMETHODCALLTYPE put_StatusBar(VARIANT_BOOL value) override { return Record("put_StatusBar", value); }
     HRESULT STDMETHODCALLTYPE put_StatusText(BSTR text) override { return Record("put_StatusText", Utf8(text)); }
     HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL value) override { return Record("put_Visible", value); }
+    HRESULT STDMETHODCALLTYPE Quit() override
+    {
+        Log(std::to_string(m_nNumber) + " Quit");
+        return S_OK;
+    }
 
     HRESULT STDMETHODCALLTYPE Navigate2(VARIANT* pUrl, VARIANT* pFlags, VARIANT* pFrame, VARIANT* pPostData,
                                         VARIANT* pHeaders) override
@@ -122,6 +132,10 @@ HRESULT CreateFakeBrowser(IUnknown** ppObject)
     ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                          reinterpret_cast<LPCSTR>(&g_nCreated), &hPinned);
     const LONG nNumber = ::InterlockedIncrement(&g_nCreated);
+    if ((::InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_REPLIED)) == ISMEX_SEND) {
+        Log("create " + std::to_string(nNumber) + " FAILED in a sent message");
+        return RPC_E_CANTCALLOUT_ININPUTSYNCCALL;
+    }
     // Failing here rather than in DllGetClassObject: there COM would quietly
     // fall back to Wine's own browser.
     if (ShouldFail("create", nNumber)) {

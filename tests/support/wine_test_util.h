@@ -74,12 +74,15 @@ inline ClipData Named(const char* pszFormat, const std::string& bytes)
     return {::RegisterClipboardFormatA(pszFormat), bytes};
 }
 
-// Replaces the clipboard's content with these formats; none empties it.
-inline bool SetClipboard(const std::vector<ClipData>& formats)
+// Puts these formats on the clipboard in one opening, in place of what it
+// held (no formats empty it), or beside it (bAdd), as a program does that
+// opens it a second time for a form it had left out.
+inline bool SetClipboard(const std::vector<ClipData>& formats, bool bAdd = false)
 {
     if (!::OpenClipboard(nullptr))
         return false;
-    ::EmptyClipboard();
+    if (!bAdd)
+        ::EmptyClipboard();
     for (const ClipData& data : formats) {
         const HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, data.bytes.size());
         data.bytes.copy(static_cast<char*>(::GlobalLock(h)), data.bytes.size());

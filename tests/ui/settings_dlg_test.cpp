@@ -45,6 +45,11 @@ struct Dlg {
     void Pick(int nRow) const
     {
         Focus(IDC_SITE_COMBO);
+        Turn(nRow);
+    }
+    // As with the mouse wheel over the list: the row shows, the focus stays where it was.
+    void Turn(int nRow) const
+    {
         Send(IDC_SITE_COMBO, CB_SETCURSEL, nRow);
         ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_SITE_COMBO, CBN_SELCHANGE),
                        reinterpret_cast<LPARAM>(Item(IDC_SITE_COMBO)));
@@ -170,6 +175,32 @@ TEST_F(SettingsDlgTest, EditsStayWithTheirRowsAndOkSavesThemForTheNextSearch)
     EXPECT_EQ(3, theApp.GetCurrentSiteIndex());
     Copy("q");
     EXPECT_EQ(std::vector<std::string>{"typed on 4%71typed on 4"}, m_recorders.Navigated());
+}
+
+// The wheel turns the list under the pointer while an edit box keeps the focus.
+TEST_F(SettingsDlgTest, AnEditIsKeptWhenTheRowChangesUnderIt)
+{
+    for (int box : {IDC_NAME_EDIT, IDC_LEFT_EDIT, IDC_RIGHT_EDIT}) {
+        SCOPED_TRACE(box);
+        Run({[box](Dlg& d) {
+            d.Type(box, "typed");
+            d.Turn(4);
+            EXPECT_EQ(d.Item(box), ::GetFocus());
+            d.Turn(0);
+            EXPECT_EQ("typed", d.Text(box));
+            d.Click(IDCANCEL);
+        }});
+    }
+}
+
+TEST_F(SettingsDlgTest, OkWithoutEditsLeavesEveryValueReadingAsItDid)
+{
+    const std::string kLong(9000, 'v');
+    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 1 Right=\" &x=1 \"\r\nWWW Search Site 1 Left=" + kLong +
+                        "\r\nWWW Search Site Name 1=\"'q'\"\r\nWWW Search Site Name 2=\"a\" b\r\n");
+    Run({[](Dlg& d) { d.Click(IDOK); }});
+    EXPECT_EQ(std::vector<CString>({" &x=1 ", kLong.c_str(), "'q'", "\"a\" b"}),
+              std::vector<CString>({theApp.GetSiteRight(0), theApp.GetSiteLeft(0), theApp.GetSiteName(0), theApp.GetSiteName(1)}));
 }
 
 TEST_F(SettingsDlgTest, TheUtf8BoxStaysWithItsRowAndOkWritesOnlyTheChoicesThatChanged)
