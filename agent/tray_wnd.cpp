@@ -174,11 +174,38 @@ void CTrayWnd::OnSearchCopies()
         return;
     m_bSearching = TRUE;
     for (CWaitingCopy copy; !m_bLeft && m_waitingCopies.RemoveHead(copy);) {
+        if (!MaySearch(copy.text))
+            continue;
         const SearchOutcome outcome = SearchClipboardText(copy.text, copy.bStartUp);
         if (FAILED(outcome.hrFirstFailure) || outcome.nUnsearched > 0)
             ShowSearchBalloon(outcome);
     }
     m_bSearching = FALSE;
+}
+
+// Copying a log or a page opens hundreds of windows at once, so a copy that
+// would open more than a handful asks first, as browsers do before opening
+// many tabs. Changes that arrive meanwhile wait their turn; the tray's menu
+// stays closed, as while a dialog is open.
+BOOL CTrayWnd::MaySearch(const CClipboardText& text)
+{
+    const int nLimit = theApp.GetSearchesBeforeAsking();
+    if (nLimit == 0)
+        return TRUE;
+    const int nSearches = CountSearches(text);
+    if (nSearches <= nLimit)
+        return TRUE;
+
+    CString format, question;
+    format.LoadString(IDS_ASK_BEFORE_SEARCHING);
+    question.FormatMessage(format, nSearches, static_cast<const char*>(theApp.GetSiteName(theApp.GetCurrentSiteIndex())));
+    const BOOL bDialogWasOpen = m_bDialogOpen;
+    m_bDialogOpen = TRUE;
+    const int nAnswer = MessageBox(question, AfxGetApp()->m_pszAppName,
+                                   MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST);
+    m_bDialogOpen = bDialogWasOpen;
+    // Ending the program closes the box with the window that owns it.
+    return nAnswer == IDYES && !m_bLeft;
 }
 
 // A next viewer that hangs must not hang this one.

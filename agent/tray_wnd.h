@@ -60,6 +60,9 @@ private:
     void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
     void OnChangeCbChain(WPARAM wParam, LPARAM lParam);
     void ReadChange();
+    // Whether a copy's searches may open: a copy that would open more of them
+    // than the settings allow asks the user first.
+    BOOL MaySearch(const CClipboardText& text);
     void PassOn(UINT message, WPARAM wParam, LPARAM lParam) const;
     void Leave();
     NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;

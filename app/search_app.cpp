@@ -1,6 +1,7 @@
 // CSearchApp: start-up and the settings accessors.
 #include "app/search_app.h"
 
+#include <climits>
 #include <cstdlib>
 
 #include "res/resource.h"
@@ -142,4 +143,14 @@ BOOL CSearchApp::SetSiteUtf8(int nIndex, BOOL bUtf8)
 BOOL CSearchApp::IsCurrentSiteUtf8()
 {
     return IsSiteUtf8(GetCurrentSiteIndex());
+}
+
+int CSearchApp::GetSearchesBeforeAsking()
+{
+    const CString text = ReadSettingString(IDS_SECTION, IDS_KEY_SEARCHES_BEFORE_ASKING, "");
+    const char* const psz = text;
+    char* pszEnd = nullptr;
+    const long nValue = std::strtol(psz, &pszEnd, 10);
+    const bool bWhole = *psz >= '0' && *psz <= '9' && *pszEnd == '\0' && nValue <= INT_MAX;
+    return bWhole ? static_cast<int>(nValue) : std::atoi(LoadText(IDS_DEFAULT_SEARCHES_BEFORE_ASKING));
 }

@@ -39,6 +39,11 @@ public:
     BOOL SetSiteUtf8(int nIndex, BOOL bUtf8);
     BOOL IsCurrentSiteUtf8();
 
+    // How many searches one clipboard change may open before the program asks
+    // first; 0 never asks. A value that is not a whole number of 0 or more reads
+    // as the built-in 15.
+    int GetSearchesBeforeAsking();
+
     static constexpr int kSiteCount = 10;
 
 private:

@@ -140,6 +140,18 @@ bool CString::LoadString(unsigned nID)
         }
     }
 }
+
+void CString::FormatMessage(const char* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    char* pszText = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER, pszFormat, 0, 0,
+                                     reinterpret_cast<char*>(&pszText), 0, &args);
+    va_end(args);
+    *this = n ? CString(pszText, static_cast<int>(n)) : CString();
+    ::LocalFree(pszText);
+}
 #endif
 
 int CString::Find(char ch, int nStart) const

@@ -36,6 +36,9 @@ public:
 
     // Loads string resource nID; an absent number gives the empty text.
     bool LoadString(unsigned nID);
+    // Formats with inserts that name their argument, "%1" for a string and
+    // "%1!d!" for an int, so a translated text may take them in any order.
+    void FormatMessage(const char* pszFormat, ...);
 
     // Both step through the text a character at a time, a lead byte together
     // with the byte after it, so a match never starts on a trail byte.

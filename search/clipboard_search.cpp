@@ -145,6 +145,23 @@ SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell)
     return outcome;
 }
 
+int CountSearches(const CClipboardText& text)
+{
+    const BOOL bUtf8 = theApp.IsCurrentSiteUtf8();
+    int nSearches = 0;
+    CTextLines lines(text);
+    for (;;) {
+        try {
+            if (!lines.Next())
+                return nSearches;
+            if (lines.Fits(bUtf8) && !lines.IsEmpty(bUtf8))
+                ++nSearches;
+        } catch (const std::bad_alloc&) {
+            // Skipped by the search too.
+        }
+    }
+}
+
 void OpenSearchWindow(const CString& url)
 {
     CComRef<IWebBrowser2> browser;

@@ -24,6 +24,11 @@ struct CClipboardText;
 // fails costs only its own line.
 SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell);
 
+// How many searches SearchClipboardText would open for the text on the
+// current site as it stands now: its lines that are not empty and that the
+// site's encoding can hold.
+int CountSearches(const CClipboardText& text);
+
 // Opens url in a new browser window through the browser's automation server.
 // Throws _com_error on failure; a window that failed before it was shown has
 // been told to quit, and every reference it made is released by then.

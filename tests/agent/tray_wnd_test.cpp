@@ -207,4 +207,139 @@ TEST(StartUp, TextOnTheClipboardGoesToTheShellAndIsNotPassedOn)
     theApp.m_wndAgent.SendMessage(WM_CLOSE);
 }
 
+using Strings = std::vector<std::string>;
+
+// The lines "1" to "n" and what they search on the first site.
+std::string Lines(int n)
+{
+    std::string text;
+    for (int i = 1; i <= n; ++i)
+        text += std::to_string(i) + "\r\n";
+    return text;
+}
+
+Strings Searches(int n)
+{
+    Strings urls;
+    for (int i = 1; i <= n; ++i) {
+        std::string query;
+        for (char digit : std::to_string(i))
+            query += "%3" + std::string(1, digit);
+        urls.push_back("http://www.google.co.jp/search?q=" + query + "&hl=ja&lr=");
+    }
+    return urls;
+}
+
+// The texts a box shows, joined.
+std::string BoxText(HWND hBox)
+{
+    std::string text;
+    for (HWND h = ::GetWindow(hBox, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        char sz[512] = {};
+        ::GetWindowTextA(h, sz, sizeof sz);
+        text += std::string(sz) + "|";
+    }
+    return text;
+}
+
+class QuestionTest : public AgentTest {
+protected:
+    // Copies from a step of the user's, so that the question the copy brings,
+    // if any, is open when the next step runs; that step may act inside it,
+    // then gives the answer. The box found, or nullptr.
+    HWND CopyAndAnswer(const std::vector<ClipData>& formats, int nAnswer, const std::function<void(HWND)>& inside = nullptr)
+    {
+        HWND hBox = nullptr;
+        bool bDone = false;
+        const User user({[&] { ASSERT_TRUE(SetClipboard(formats)); },
+                         [&] {
+                             hBox = ::FindWindowA("#32770", "Torven - Quill to Find");
+                             if (hBox && inside)
+                                 inside(hBox);
+                             if (hBox)
+                                 ::PostMessageA(hBox, WM_COMMAND, nAnswer, 0);
+                             bDone = true;
+                         }});
+        EXPECT_TRUE(PumpUntil([&] { return bDone; }));
+        return hBox;
+    }
+};
+
+TEST_F(QuestionTest, ACopyThatWouldOpenMoreSearchesThanTheSettingAllowsAsksFirst)
+{
+    const ClipData unsearchable[] = {Text("a\r\n\r\n?\r\n \r\nb"), Unicode(u"a\r\n\r\n\U0001F600\r\n \r\nb")};
+    const struct {
+        const char* setting;  // nullptr: no key
+        std::vector<ClipData> copy;
+        size_t searches;
+        bool asked;
+    } cases[] = {
+        {nullptr, {Text(Lines(15))}, 15, false},
+        {nullptr, {Text(Lines(16))}, 16, true},
+        {"", {Text(Lines(16))}, 16, true},
+        {"abc", {Text(Lines(16))}, 16, true},
+        {"-3", {Text(Lines(16))}, 16, true},
+        {"3", {Text(Lines(3))}, 3, false},
+        {"3", {Text(Lines(4))}, 4, true},
+        {"0", {Text(Lines(40))}, 40, false},
+        // Only lines that are searched count: not blank ones, nor one the site's code page cannot hold.
+        {"2", {unsearchable[0], unsearchable[1]}, 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        SettingsFile::Write(std::string("[Url Setting]\r\n") +
+                            (c.setting ? std::string("Searches Before Asking=") + c.setting + "\r\n" : ""));
+        Recorders recorders;
+        EXPECT_EQ(c.asked, CopyAndAnswer(c.copy, IDNO) != nullptr);
+        EXPECT_EQ(c.asked ? 0 : c.searches, recorders.Navigated().size());
+    }
+}
+
+TEST_F(QuestionTest, YesSearchesTheCopyAskedAboutAndWhatWasCopiedMeanwhileFollows)
+{
+    const long before = m_viewer->m_nDraws;
+    std::string text;
+    const HWND hBox = CopyAndAnswer({Text(Lines(16))}, IDYES, [&](HWND hBox) {
+        text = BoxText(hBox);
+        EXPECT_TRUE(::GetWindowLongA(::GetDlgItem(hBox, IDYES), GWL_STYLE) & BS_DEFPUSHBUTTON);
+        EXPECT_EQ(before + 1, m_viewer->m_nDraws) << "the change waits for no answer";
+        EXPECT_TRUE(m_agent.m_bDialogOpen) << "the tray's menu stays closed";
+        EXPECT_TRUE(SetClipboard("later"));
+    });
+    ASSERT_NE(nullptr, hBox);
+    // The number of searches and the site's name, in Japanese.
+    EXPECT_NE(std::string::npos, text.find("16 \x8C\x8F\x82\xCC\x8C\x9F\x8D\xF5\x82\xF0\x81\x75Google\x81\x76")) << text;
+    Strings expected = Searches(16);
+    expected.push_back("http://www.google.co.jp/search?q=%6C%61%74%65%72&hl=ja&lr=");
+    EXPECT_EQ(expected, m_recorders.Navigated());
+    EXPECT_FALSE(m_agent.m_bDialogOpen);
+}
+
+TEST_F(QuestionTest, EndingTheProgramWhileItAsksOpensNothingAndLeavesTheChainWhole)
+{
+    const std::function<void(RecordingTrayWnd&)> ways[] = {
+        [](RecordingTrayWnd& agent) { agent.SendMessage(WM_CLOSE); },
+        [](RecordingTrayWnd& agent) { agent.SendMessage(WM_ENDSESSION, TRUE); },
+    };
+    for (const auto& end : ways) {
+        SCOPED_TRACE(&end - ways);
+        if (!::IsWindow(m_agent.m_hWnd)) {
+            ASSERT_TRUE(SetClipboard(std::vector<ClipData>()));
+            ASSERT_TRUE(m_agent.Create());
+        }
+        Recorders recorders;
+        CopyAndAnswer({Text(Lines(16))}, IDYES, [&](HWND) {
+            EXPECT_TRUE(SetClipboard("waiting"));
+            end(m_agent);
+        });
+        for (MSG msg; ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
+        EXPECT_TRUE(recorders.BrowserLines().empty());
+        const long before = m_viewer->m_nDraws;
+        ASSERT_TRUE(SetClipboard("after"));
+        EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws > before; }));
+        EXPECT_TRUE(recorders.BrowserLines().empty());
+    }
+}
+
 }  // namespace
