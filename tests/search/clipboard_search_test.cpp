@@ -162,27 +162,6 @@ TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
     }
 }
 
-TEST_F(SearchTest, AChangeDuringALaunchIsSearchedAfterTheCopyUnderWay)
-{
-    // Navigate2 lets messages in, as a call into another process does; another program copies meanwhile.
-    ::SetEnvironmentVariableA("FAKE_BROWSER_PUMP_MS", "500");
-    std::thread copier([&] {
-        for (int i = 0; i < 500 && m_recorders.Navigated().empty(); ++i)
-            ::Sleep(5);
-        SetClipboard("in");
-    });
-    ASSERT_TRUE(SetClipboard("out\r\nend"));
-    const bool bDone = PumpUntil([&] { return m_viewer->m_nDraws == 2 && m_recorders.Released() == 3; });
-    copier.join();
-    ASSERT_TRUE(bDone);
-
-    Strings expected;
-    Launch(expected, 1, Google("%6F%75%74"));
-    Launch(expected, 2, Google("%65%6E%64"));
-    Launch(expected, 3, Google("%69%6E"));
-    EXPECT_EQ(expected, m_recorders.BrowserLines());
-}
-
 // The viewer before the agent sends it the change from another thread, as
 // another program would; a call into the browser's process is refused while
 // that message is being answered, so the search must come after it.

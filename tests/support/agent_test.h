@@ -42,7 +42,6 @@ struct Recorders {
     {
         ::SetEnvironmentVariableA("FAKE_BROWSER_LOG", browserLog.c_str());
         ::SetEnvironmentVariableA("URL_RECORDER_LOG", urlLog.c_str());
-        ::SetEnvironmentVariableA("FAKE_BROWSER_PUMP_MS", nullptr);
         Fail(nullptr);
     }
 

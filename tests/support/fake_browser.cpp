@@ -6,8 +6,6 @@
 //   FAKE_BROWSER_LOG      file that gets one UTF-8 line per event; unset: no log
 //   FAKE_BROWSER_FAIL     the step that fails: create, query or a member's name
 //   FAKE_BROWSER_FAIL_AT  the instance it fails in; unset: every one
-//   FAKE_BROWSER_PUMP_MS  Navigate2 runs the caller's messages this long first,
-//                         as a call into another process would
 // Lines: "create N [FAILED]", "N MEMBER ARGUMENT [FAILED]", "N released", N
 // counting instances in this process from 1. Navigate2's argument is the URL
 // and each optional argument ("missing" or its vt), joined by "|".
@@ -100,16 +98,9 @@ public:
     {
         // Unlogged, a URL of hundreds of megabytes is not copied once more.
         const bool bLogged = !Env("FAKE_BROWSER_LOG").empty();
-        const HRESULT hr = Record("Navigate2", bLogged ? Describe(pUrl) + "|" + Describe(pFlags) + "|" + Describe(pFrame) +
-                                                             "|" + Describe(pPostData) + "|" + Describe(pHeaders)
-                                                       : std::string());
-        // After the line, so that a search nested in the pump is logged after this one.
-        const DWORD start = ::GetTickCount(), ms = std::strtoul(Env("FAKE_BROWSER_PUMP_MS").c_str(), nullptr, 10);
-        for (MSG msg; ::GetTickCount() - start < ms; ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
-            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                ::DispatchMessageA(&msg);
-        }
-        return hr;
+        return Record("Navigate2", bLogged ? Describe(pUrl) + "|" + Describe(pFlags) + "|" + Describe(pFrame) + "|" +
+                                                 Describe(pPostData) + "|" + Describe(pHeaders)
+                                           : std::string());
     }
 
 private:
