@@ -154,3 +154,13 @@ int CSearchApp::GetSearchesBeforeAsking()
     const bool bWhole = *psz >= '0' && *psz <= '9' && *pszEnd == '\0' && nValue <= INT_MAX;
     return bWhole ? static_cast<int>(nValue) : std::atoi(LoadText(IDS_DEFAULT_SEARCHES_BEFORE_ASKING));
 }
+
+BOOL CSearchApp::IsDefaultBrowserUsed()
+{
+    return ReadSettingString(IDS_SECTION, IDS_KEY_USE_DEFAULT_BROWSER, "") == "1";
+}
+
+BOOL CSearchApp::SetDefaultBrowserUsed(BOOL bUsed)
+{
+    return WriteSettingString(IDS_SECTION, IDS_KEY_USE_DEFAULT_BROWSER, bUsed ? "1" : "0");
+}

@@ -44,6 +44,11 @@ public:
     // as the built-in 15.
     int GetSearchesBeforeAsking();
 
+    // Whether searches open in the user's default browser rather than through
+    // browser automation: only when the stored value is "1". Set, it is "1" or "0".
+    BOOL IsDefaultBrowserUsed();
+    BOOL SetDefaultBrowserUsed(BOOL bUsed);
+
     static constexpr int kSiteCount = 10;
 
 private:

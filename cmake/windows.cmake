@@ -28,7 +28,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR env ${QF_WINE_ENV} ${QF_WINE_LOADER})
 
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
 set(QF_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(QF_SYSTEM_LIBS user32 gdi32 shell32 ole32 oleaut32 comctl32)
+set(QF_SYSTEM_LIBS user32 gdi32 shell32 shlwapi ole32 oleaut32 comctl32)
 
 # Everything of the program but its entry point, so tests can link it. An
 # object library, since nothing refers to theApp: it must be linked whole.
@@ -40,6 +40,7 @@ add_library(qf_app OBJECT
   app/search_app.cpp
   search/clipboard_search.cpp
   search/clipboard_text.cpp
+  search/default_browser.cpp
   ui/about_dlg.cpp
   ui/settings_dlg.cpp)
 target_link_libraries(qf_app PUBLIC qf_core ${QF_SYSTEM_LIBS})
@@ -67,6 +68,7 @@ add_executable(quillfind_tests
   tests/app/settings_test.cpp
   tests/agent/tray_wnd_test.cpp
   tests/search/clipboard_search_test.cpp
+  tests/search/default_browser_test.cpp
   tests/ui/settings_dlg_test.cpp
   $<TARGET_OBJECTS:qf_resources>)
 target_link_libraries(quillfind_tests PRIVATE qf_app GTest::gtest)

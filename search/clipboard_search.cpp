@@ -14,6 +14,7 @@
 #include "app/search_app.h"
 #include "framework/holders.h"
 #include "search/clipboard_text.h"
+#include "search/default_browser.h"
 #include "search/line_cutter.h"
 #include "search/unicode_lines.h"
 
@@ -105,6 +106,8 @@ void OpenSearch(const CString& url, BOOL bViaShell)
 {
     if (bViaShell)
         ::ShellExecuteA(nullptr, nullptr, url, nullptr, nullptr, SW_SHOWNORMAL);
+    else if (theApp.IsDefaultBrowserUsed())
+        OpenInDefaultBrowser(url);
     else
         OpenSearchWindow(url);
 }

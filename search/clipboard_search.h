@@ -20,8 +20,9 @@ struct CClipboardText;
 // Searches every non-empty line of a clipboard change's text on the current
 // site, its query in that site's encoding, each line reading the settings
 // afresh. The URLs go to the shell's default handler (bViaShell: for the
-// text found at start-up) or open through browser automation. A launch that
-// fails costs only its own line.
+// text found at start-up), to the user's default browser, or open through
+// browser automation, as the settings say. A launch that fails costs only
+// its own line.
 SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell);
 
 // How many searches SearchClipboardText would open for the text on the

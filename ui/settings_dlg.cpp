@@ -58,6 +58,7 @@ void CSettingsDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_SAMPLE_EDIT, m_strSample);
     DDX_Text(pDX, IDC_NAME_EDIT, m_strName);
     DDX_Check(pDX, IDC_UTF8_CHECK, m_bUtf8);
+    DDX_Check(pDX, IDC_DEFAULT_BROWSER_CHECK, m_bDefaultBrowser);
 }
 
 BOOL CSettingsDlg::OnInitDialog()
@@ -83,6 +84,7 @@ BOOL CSettingsDlg::OnInitDialog()
     // and every later step indexes the table with the selection.
     if (m_comboSite.SetCurSel(theApp.GetCurrentSiteIndex()) == CB_ERR)
         m_comboSite.SetCurSel(0);
+    m_bDefaultBrowser = theApp.IsDefaultBrowserUsed();
     m_nShownRow = -1;
     ShowSelectedSite();
     return TRUE;
@@ -103,9 +105,9 @@ void CSettingsDlg::AddAboutItem()
 
 void CSettingsDlg::KeepShownRow()
 {
-    UpdateData(TRUE);
     if (m_nShownRow < 0)
         return;
+    UpdateData(TRUE);
     m_strSiteName[m_nShownRow] = m_strName;
     m_strSiteLeft[m_nShownRow] = m_strLeft;
     m_strSiteRight[m_nShownRow] = m_strRight;
@@ -177,6 +179,8 @@ void CSettingsDlg::OnOK()
         if (m_bSiteUtf8[i] != theApp.IsSiteUtf8(i))
             check(theApp.SetSiteUtf8(i, m_bSiteUtf8[i]));
     }
+    if (m_bDefaultBrowser != theApp.IsDefaultBrowserUsed())
+        check(theApp.SetDefaultBrowserUsed(m_bDefaultBrowser));
     // Every write is tried, so one that fails does not hold back the rest;
     // the dialog stays open with its table, for another try or for Cancel.
     if (!bSaved) {

@@ -29,6 +29,8 @@ public:
     // encodings: TRUE for UTF-8.
     BOOL m_bUtf8 = FALSE;
     BOOL m_bSiteUtf8[kTableRows] = {};
+    // The check box IDC_DEFAULT_BROWSER_CHECK, for every site.
+    BOOL m_bDefaultBrowser = FALSE;
 
 protected:
     const MessageMap* GetMessageMap() const override;

@@ -195,13 +195,10 @@ TEST(StartUp, TextOnTheClipboardGoesToTheShellAndIsNotPassedOn)
     EXPECT_EQ(theApp.m_pMainWnd, &theApp.m_wndAgent);
     EXPECT_EQ(viewer.m_hWnd, theApp.m_wndAgent.m_hWndNextViewer);
 
-    // Each URL starts a handler of its own, so they may land in either order.
     ASSERT_TRUE(PumpUntil([&] { return ReadLines(recorders.urlLog).size() == 2; }));
-    std::vector<std::string> urls = ReadLines(recorders.urlLog);
-    std::sort(urls.begin(), urls.end());
     EXPECT_EQ((std::vector<std::string>{"http://www.google.co.jp/search?q=%61%62%63&hl=ja&lr=",
                                         "http://www.google.co.jp/search?q=%8C%9F&hl=ja&lr="}),
-              urls);
+              Opened(recorders.urlLog));
     EXPECT_TRUE(recorders.BrowserLines().empty());
     EXPECT_EQ(0, viewer.m_nDraws);
     theApp.m_wndAgent.SendMessage(WM_CLOSE);

@@ -1,22 +1,35 @@
-// Stand-in http/https handler: records each URL that ShellExecute hands it, exactly as received.
+// Stand-in for a URL handler or a browser: records the arguments it was started with, exactly as received.
 //
-//   url_recorder.exe URL   appends URL (UTF-8) and "\n" to the file that URL_RECORDER_LOG names
+//   url_recorder.exe ARGUMENT...   appends "STAMP ARGUMENT ..." (UTF-8, joined by blanks) and "\n" to the
+//                                  file that URL_RECORDER_LOG names; STAMP is the process's start time
+//                                  in 16 hexadecimal digits, which orders handlers started one after another
 // register_doubles.sh makes it the open command of http and https in place of
-// winebrowser, which would decode %XX escapes before anyone saw them.
+// winebrowser, which would decode %XX escapes before anyone saw them; the tests
+// of the default browser copy it under browsers' names.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <fstream>
+#include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    if (argc != 2)
+    char log[MAX_PATH];
+    if (argc < 2 || !::GetEnvironmentVariableA("URL_RECORDER_LOG", log, sizeof log))
         return 2;
-    char log[MAX_PATH], url[8192];
-    if (!::GetEnvironmentVariableA("URL_RECORDER_LOG", log, sizeof log) ||
-        !::WideCharToMultiByte(CP_UTF8, 0, argv[1], -1, url, sizeof url, nullptr, nullptr))
-        return 1;
-    return (std::ofstream(log, std::ios::binary | std::ios::app) << url << '\n') ? 0 : 1;
+    FILETIME created, unused;
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &unused, &unused, &unused);
+    char stamp[17];
+    std::snprintf(stamp, sizeof stamp, "%08lX%08lX", created.dwHighDateTime, created.dwLowDateTime);
+    std::string line = stamp;
+    for (int i = 1; i < argc; ++i) {
+        char argument[8192];
+        if (!::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, argument, sizeof argument, nullptr, nullptr))
+            return 1;
+        line += std::string(" ") + argument;
+    }
+    return (std::ofstream(log, std::ios::binary | std::ios::app) << line << '\n') ? 0 : 1;
 }

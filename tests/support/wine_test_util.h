@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -36,6 +37,16 @@ inline std::vector<std::string> ReadLines(const std::string& path)
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
+    return lines;
+}
+
+// What the recording URL handlers were started with, in the order they started.
+inline std::vector<std::string> Opened(const std::string& log)
+{
+    std::vector<std::string> lines = ReadLines(log);
+    std::sort(lines.begin(), lines.end());
+    for (std::string& line : lines)
+        line.erase(0, 17);
     return lines;
 }
 

@@ -111,12 +111,14 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWr
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 9, reinterpret_cast<LPARAM>(last));
             EXPECT_EQ("  1 | 10 |10", std::string(first) + "|" + last + "|" + std::to_string(d.Send(IDC_SITE_COMBO, CB_GETCOUNT)));
-            // Tab goes from the list through the UTF-8 box, the name and the two parts to the buttons and the sample.
+            // Tab goes from the list through the UTF-8 box, the name, the two parts and the browser box to the
+            // buttons and the sample.
             std::vector<int> order;
-            for (HWND h = d.Item(IDC_SITE_COMBO); order.size() < 8; h = ::GetNextDlgTabItem(d.h, h, FALSE))
+            for (HWND h = d.Item(IDC_SITE_COMBO); order.size() < 9; h = ::GetNextDlgTabItem(d.h, h, FALSE))
                 order.push_back(::GetDlgCtrlID(h));
             EXPECT_EQ((std::vector<int>{IDC_SITE_COMBO, IDC_UTF8_CHECK, IDC_NAME_EDIT, IDC_LEFT_EDIT, IDC_RIGHT_EDIT,
-                                        IDOK, IDCANCEL, IDC_SAMPLE_EDIT}), order);
+                                        IDC_DEFAULT_BROWSER_CHECK, IDOK, IDCANCEL, IDC_SAMPLE_EDIT}),
+                      order);
 
             EXPECT_EQ(m_agent.m_hWnd, ::GetWindow(d.h, GW_OWNER));
             EXPECT_FALSE(::IsWindowEnabled(m_agent.m_hWnd));
@@ -201,12 +203,15 @@ TEST_F(SettingsDlgTest, OkWithoutEditsLeavesEveryValueReadingAsItDid)
     Run({[](Dlg& d) { d.Click(IDOK); }});
     EXPECT_EQ(std::vector<CString>({" &x=1 ", kLong.c_str(), "'q'", "\"a\" b"}),
               std::vector<CString>({theApp.GetSiteRight(0), theApp.GetSiteLeft(0), theApp.GetSiteName(0), theApp.GetSiteName(1)}));
+    EXPECT_EQ(std::string::npos, SettingsFile::Read().find("Browser")) << "a choice not changed is not written";
 }
 
-TEST_F(SettingsDlgTest, TheUtf8BoxStaysWithItsRowAndOkWritesOnlyTheChoicesThatChanged)
+TEST_F(SettingsDlgTest, TheCheckBoxesKeepTheirChoicesAndOkWritesOnlyTheOnesThatChanged)
 {
-    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 5 Encoding=utf-8\r\n");
+    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 5 Encoding=utf-8\r\nUse Default Browser=1\r\n");
     Run({[](Dlg& d) {
+        EXPECT_EQ(BST_CHECKED, d.Send(IDC_DEFAULT_BROWSER_CHECK, BM_GETCHECK));
+        d.Click(IDC_DEFAULT_BROWSER_CHECK);
         const auto checked = [&d] { return d.Send(IDC_UTF8_CHECK, BM_GETCHECK) == BST_CHECKED; };
         EXPECT_FALSE(checked());
         d.Pick(2);
@@ -220,9 +225,9 @@ TEST_F(SettingsDlgTest, TheUtf8BoxStaysWithItsRowAndOkWritesOnlyTheChoicesThatCh
         EXPECT_FALSE(checked());
         d.Click(IDOK);
     }});
-    // The key the file had changes in place; then come the index and every
+    // The keys the file had change in place; then come the index and every
     // site's three keys, each row written as it stands; the key it lacked comes last.
-    std::string expected = "[Url Setting]\r\nWWW Search Site 5 Encoding=\r\nCurrent Url Index=4\r\n";
+    std::string expected = "[Url Setting]\r\nWWW Search Site 5 Encoding=\r\nUse Default Browser=0\r\nCurrent Url Index=4\r\n";
     for (int i = 0; i < 10; ++i) {
         const std::string n = std::to_string(i + 1);
         expected += "WWW Search Site " + n + " Left=" + std::string(theApp.GetSiteLeft(i)) + "\r\nWWW Search Site " +
