@@ -10,7 +10,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -31,5 +30,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             return 1;
         line += std::string(" ") + argument;
     }
-    return (std::ofstream(log, std::ios::binary | std::ios::app) << line << '\n') ? 0 : 1;
+    // One write with append access only, so that handlers started together
+    // add whole lines and none is written over.
+    line += '\n';
+    const HANDLE hLog = ::CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    const bool bWritten = ::WriteFile(hLog, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) != FALSE;
+    ::CloseHandle(hLog);
+    return bWritten ? 0 : 1;
 }
