@@ -32,11 +32,6 @@ constexpr int kReadTries = 10;
 // not waited for at all.
 constexpr UINT kPassOnTimeoutMs = 2000;
 
-HICON LoadAppIcon(UINT nId)
-{
-    return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId));
-}
-
 // Sent to every top-level window when the shell (re)starts its taskbar.
 UINT TaskbarCreatedMessage()
 {
@@ -67,6 +62,7 @@ const MessageMap* CTrayWnd::GetMessageMap() const
         OnMessage<&CTrayWnd::OnClose>(WM_CLOSE),
         OnMessage<&CTrayWnd::OnEndSession>(WM_ENDSESSION),
         OnMessage<&CTrayWnd::OnTimer>(WM_TIMER),
+        OnMessage<&CTrayWnd::OnDpiChanged>(WM_DPICHANGED),
         OnMessage<&CTrayWnd::OnTrayNotify>(WM_TRAYNOTIFY),
         OnMessage<&CTrayWnd::OnSearchCopies>(WM_SEARCHCOPIES),
         OnCommand<&CTrayWnd::ToggleMonitoring>(ID_TRAY_TOGGLE),
@@ -85,6 +81,7 @@ int CTrayWnd::OnCreate(LPCREATESTRUCTA)
 
     m_nTrayIconId = kTrayIconId;
     m_bLeft = FALSE;
+    LoadTrayIcons(AfxGetWindowDpi(m_hWnd));
     AddTrayIcon(IDI_ACTIVE);
     m_bMonitoring = FALSE;
 
@@ -111,8 +108,11 @@ LRESULT CTrayWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDrawClipboard(wParam, lParam);
     else if (message == WM_CHANGECBCHAIN)
         OnChangeCbChain(wParam, lParam);
-    else if (message == TaskbarCreatedMessage() && message != 0)
+    else if (message == TaskbarCreatedMessage() && message != 0) {
+        // The shell restarts its taskbar after a change of the display scale too.
+        LoadTrayIcons(AfxGetWindowDpi(m_hWnd));
         AddTrayIcon(m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE);
+    }
     return CWnd::WindowProc(message, wParam, lParam);
 }
 
@@ -314,6 +314,26 @@ BOOL CTrayWnd::NotifyIcon(DWORD dwMessage, NOTIFYICONDATAA* pData)
     return ::Shell_NotifyIconA(dwMessage, pData);
 }
 
+void CTrayWnd::LoadTrayIcons(UINT nDpi)
+{
+    m_iconActive.reset(AfxLoadSizedIcon(IDI_ACTIVE, true, nDpi));
+    m_iconInactive.reset(AfxLoadSizedIcon(IDI_INACTIVE, true, nDpi));
+}
+
+HICON CTrayWnd::TrayIcon(UINT nIconId) const
+{
+    return (nIconId == IDI_ACTIVE ? m_iconActive : m_iconInactive).get();
+}
+
+// The tray draws its icons at the small-icon size; one loaded at another
+// size would be shrunk by dropping pixels. The shell keeps a copy of the
+// image it was given, so the old one can go.
+void CTrayWnd::OnDpiChanged(UINT nDpi, const RECT*)
+{
+    LoadTrayIcons(nDpi);
+    UpdateTrayIcon();
+}
+
 // The record for this window's icon: what uFlags names is filled in, the
 // callback message and the icon nIconId among it.
 NOTIFYICONDATAA CTrayWnd::MakeRecord(UINT uFlags, UINT nIconId) const
@@ -326,7 +346,7 @@ NOTIFYICONDATAA CTrayWnd::MakeRecord(UINT uFlags, UINT nIconId) const
     if (uFlags & NIF_MESSAGE)
         nid.uCallbackMessage = WM_TRAYNOTIFY;
     if (uFlags & NIF_ICON)
-        nid.hIcon = LoadAppIcon(nIconId);
+        nid.hIcon = TrayIcon(nIconId);
     return nid;
 }
 

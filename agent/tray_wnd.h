@@ -22,6 +22,9 @@ public:
     void UpdateTrayIcon();
     // Leaves the chain, removes the icon and ends the message loop with code 0.
     void Exit();
+    // The image of IDI_ACTIVE or IDI_INACTIVE that the tray shows, at the
+    // small-icon size of the display scale of the moment.
+    HICON TrayIcon(UINT nIconId) const;
 
     UINT m_nTrayIconId = 0;
     BOOL m_bMonitoring = FALSE;
@@ -40,6 +43,7 @@ protected:
     void OnClose();
     void OnEndSession(BOOL bEnding);
     void OnTimer(UINT_PTR nIDEvent);
+    void OnDpiChanged(UINT nDpi, const RECT* pSuggested);
     void OnTrayNotify(UINT nIconId, UINT nMouseMessage);
     void OnSearchCopies();
     void OnOpenSettings();
@@ -65,12 +69,15 @@ private:
     BOOL MaySearch(const CClipboardText& text);
     void PassOn(UINT message, WPARAM wParam, LPARAM lParam) const;
     void Leave();
+    void LoadTrayIcons(UINT nDpi);
     NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;
     void AddTrayIcon(UINT nIconId);
     void RemoveTrayIcon();
     void ShowSearchBalloon(const SearchOutcome& outcome);
 
     CKernelHandle m_instance;
+    CIconHandle m_iconActive;
+    CIconHandle m_iconInactive;
     CList<CWaitingCopy> m_waitingCopies;
     BOOL m_bSearching = FALSE;
     BOOL m_bLeft = FALSE;

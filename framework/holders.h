@@ -55,6 +55,12 @@ struct KernelHandleTraits {
 };
 using CKernelHandle = CUniqueHandle<KernelHandleTraits>;
 
+struct IconTraits {
+    using Handle = HICON;
+    static void Free(HICON h) { ::DestroyIcon(h); }
+};
+using CIconHandle = CUniqueHandle<IconTraits>;
+
 struct MenuTraits {
     using Handle = HMENU;
     static void Free(HMENU h) { ::DestroyMenu(h); }

@@ -30,6 +30,34 @@ CWinApp* AfxGetApp()
     return g_pApp;
 }
 
+namespace {
+
+// Functions of Windows 10 and later, looked up so that the program still starts on Windows 7.
+template <class Function>
+Function User32Function(const char* pszName)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), pszName)));
+}
+
+}  // namespace
+
+UINT AfxGetWindowDpi(HWND hWnd)
+{
+    static const auto pfnGetDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    return pfnGetDpiForWindow ? pfnGetDpiForWindow(hWnd) : 0;
+}
+
+HICON AfxLoadSizedIcon(UINT nID, bool bSmall, UINT nDpi)
+{
+    static const auto pfnMetricForDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    const int nX = bSmall ? SM_CXSMICON : SM_CXICON, nY = bSmall ? SM_CYSMICON : SM_CYICON;
+    const bool bForDpi = pfnMetricForDpi && nDpi;
+    return static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nID), IMAGE_ICON,
+                                           bForDpi ? pfnMetricForDpi(nX, nDpi) : ::GetSystemMetrics(nX),
+                                           bForDpi ? pfnMetricForDpi(nY, nDpi) : ::GetSystemMetrics(nY), 0));
+}
+
 BOOL CWinApp::InitInstance()
 {
     return TRUE;

@@ -46,6 +46,15 @@ private:
 
 CWinApp* AfxGetApp();
 
+// The DPI of the monitor a window is on, or 0 where the system cannot say
+// (before Windows 10), which the sizes below take as the system's own DPI.
+UINT AfxGetWindowDpi(HWND hWnd);
+
+// The program's icon resource nID drawn at the system's small-icon (or
+// large-icon) size for a DPI, for the caller to destroy. The icon holds an
+// image of its own for every such size.
+HICON AfxLoadSizedIcon(UINT nID, bool bSmall, UINT nDpi);
+
 // Names the program and its profile after the executable. The entry point
 // calls it before InitInstance; test programs call it themselves.
 BOOL AfxWinInit(HINSTANCE hInstance);

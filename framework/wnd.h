@@ -90,6 +90,16 @@ struct Adapter<F> {
     }
 };
 
+// WM_DPICHANGED: the new DPI and the window's suggested place.
+template <class T, void (T::*F)(UINT, const RECT*)>
+struct Adapter<F> {
+    static LRESULT Call(CWnd* pWnd, WPARAM wParam, LPARAM lParam)
+    {
+        (static_cast<T*>(pWnd)->*F)(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
+};
+
 // WM_QUERYDRAGICON: the icon to drag.
 template <class T, HCURSOR (T::*F)()>
 struct Adapter<F> {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/search_app.h"
+#include "framework/win_app.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
 
@@ -65,8 +66,9 @@ BOOL CSettingsDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     AddAboutItem();
+    m_smallIcon.reset(AfxLoadSizedIcon(IDI_ACTIVE, true, AfxGetWindowDpi(m_hWnd)));
     SetIcon(m_hIcon, TRUE);
-    SetIcon(m_hIcon, FALSE);
+    SetIcon(m_smallIcon.get(), FALSE);
 
     const int nCount = SiteCount();
     m_comboSite.ResetContent();

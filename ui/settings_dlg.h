@@ -6,6 +6,7 @@
 #include "framework/combo_box.h"
 #include "framework/cstring.h"
 #include "framework/dialog.h"
+#include "framework/holders.h"
 
 class CSettingsDlg : public CDialog {
 public:
@@ -22,6 +23,8 @@ public:
     CString m_strSample;
     CString m_strName;
     HICON m_hIcon;
+    // The title bar's icon, drawn at the small-icon size rather than shrunk.
+    CIconHandle m_smallIcon;
     CString m_strSiteName[kTableRows];
     CString m_strSiteRight[kTableRows];
     CString m_strSiteLeft[kTableRows];

@@ -64,6 +64,19 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000)
     }
 }
 
+// The width of an icon's image, in pixels.
+inline int IconWidth(HICON hIcon)
+{
+    ICONINFO info = {};
+    BITMAP bitmap = {};
+    if (::GetIconInfo(hIcon, &info)) {
+        ::GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        ::DeleteObject(info.hbmColor);
+        ::DeleteObject(info.hbmMask);
+    }
+    return bitmap.bmWidth;
+}
+
 // One format's data, exactly as it goes on the clipboard.
 struct ClipData {
     UINT nFormat;

@@ -59,6 +59,28 @@ struct Dlg {
     static void Key(UINT vk) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, vk, 1); }
 };
 
+// Each label of a dialog shows its whole text, drawn in the dialog's font.
+void ExpectLabelsFit(HWND hDlg)
+{
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        char kind[16] = {}, text[256] = {};
+        ::GetClassNameA(h, kind, sizeof kind);
+        const LONG style = ::GetWindowLongA(h, GWL_STYLE);
+        if (::lstrcmpiA(kind, "Static") != 0 || (style & SS_TYPEMASK) == SS_ICON)
+            continue;
+        ::GetWindowTextA(h, text, sizeof text);
+        RECT box, need;
+        ::GetClientRect(h, &box);
+        need = box;
+        const HDC hDC = ::GetDC(h);
+        const HGDIOBJ hOld = ::SelectObject(hDC, reinterpret_cast<HGDIOBJ>(::SendMessageA(h, WM_GETFONT, 0, 0)));
+        ::DrawTextA(hDC, text, -1, &need, DT_CALCRECT | DT_WORDBREAK | (style & SS_NOPREFIX ? DT_NOPREFIX : 0));
+        ::SelectObject(hDC, hOld);
+        ::ReleaseDC(h, hDC);
+        EXPECT_TRUE(need.right <= box.right && need.bottom <= box.bottom) << text << " needs " << need.right << "x" << need.bottom;
+    }
+}
+
 class SettingsDlgTest : public AgentTest {
 protected:
     // Opens the settings with the tray's command; each step acts on the dialog
@@ -107,6 +129,7 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWr
             EXPECT_EQ(std::string(c.name) + c.left + c.right + c.left + kQuery + c.right,
                       d.Text(IDC_NAME_EDIT) + d.Text(IDC_LEFT_EDIT) + d.Text(IDC_RIGHT_EDIT) + d.Text(IDC_SAMPLE_EDIT));
             EXPECT_EQ(d.Item(IDC_SITE_COMBO), ::GetFocus());
+            ExpectLabelsFit(d.h);
             char first[8] = {}, last[8] = {};
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 9, reinterpret_cast<LPARAM>(last));
@@ -123,9 +146,10 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWr
             EXPECT_EQ(m_agent.m_hWnd, ::GetWindow(d.h, GW_OWNER));
             EXPECT_FALSE(::IsWindowEnabled(m_agent.m_hWnd));
             const auto hIcon = reinterpret_cast<LRESULT>(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ACTIVE)));
-            for (const LRESULT got : {::SendMessageA(d.h, WM_GETICON, ICON_BIG, 0), ::SendMessageA(d.h, WM_GETICON, ICON_SMALL, 0),
-                                      ::SendMessageA(d.h, WM_QUERYDRAGICON, 0, 0)})
+            for (const LRESULT got : {::SendMessageA(d.h, WM_GETICON, ICON_BIG, 0), ::SendMessageA(d.h, WM_QUERYDRAGICON, 0, 0)})
                 EXPECT_EQ(hIcon, got);
+            EXPECT_EQ(::GetSystemMetrics(SM_CXSMICON),
+                      IconWidth(reinterpret_cast<HICON>(::SendMessageA(d.h, WM_GETICON, ICON_SMALL, 0))));
             // While the dialog runs, the right button brings no tray menu.
             EXPECT_TRUE(m_agent.m_bDialogOpen);
             ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
@@ -279,6 +303,7 @@ TEST_F(SettingsDlgTest, TheAboutBoxOpensOverTheDialogLeavingItsEditsAndFromTheTr
          [](Dlg& d) {
              const Dlg box = {::FindWindowA("#32770", kAboutTitle)};
              ASSERT_NE(nullptr, box.h) << "no about box";
+             ExpectLabelsFit(box.h);
              EXPECT_EQ(d.h, ::GetWindow(box.h, GW_OWNER));
              EXPECT_FALSE(::IsWindowEnabled(d.h));
              EXPECT_NEAR(Centre(d.h).x, Centre(box.h).x, 1);
