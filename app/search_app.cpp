@@ -1,7 +1,6 @@
 // CSearchApp: start-up and the settings accessors.
 #include "app/search_app.h"
 
-#include <climits>
 #include <cstdlib>
 
 #include "res/resource.h"
@@ -45,8 +44,8 @@ BOOL CSearchApp::WriteSettingInt(UINT nSectionId, UINT nKeyId, int nValue)
 }
 
 // Reading a value drops the blanks and control bytes around it, and then one
-// pair of quotes around it: a value that begins or ends with either is written quoted, so
-// that it reads back as it was written.
+// pair of quotes around it: a value that begins or ends with either is
+// written quoted, so that it reads back as it was written.
 BOOL CSearchApp::WriteSettingString(UINT nSectionId, UINT nKeyId, const char* pszText)
 {
     const CString value(pszText);
@@ -151,7 +150,8 @@ int CSearchApp::GetSearchesBeforeAsking()
     const char* const psz = text;
     char* pszEnd = nullptr;
     const long nValue = std::strtol(psz, &pszEnd, 10);
-    const bool bWhole = *psz >= '0' && *psz <= '9' && *pszEnd == '\0' && nValue <= INT_MAX;
+    // A number too large for a long reads as the largest one, which never asks.
+    const bool bWhole = *psz >= '0' && *psz <= '9' && *pszEnd == '\0';
     return bWhole ? static_cast<int>(nValue) : std::atoi(LoadText(IDS_DEFAULT_SEARCHES_BEFORE_ASKING));
 }
 

@@ -22,6 +22,7 @@
 #include "framework/holders.h"
 #include "res/resource.h"
 #include "search/clipboard_search.h"
+#include "search/clipboard_text.h"
 #include "search/line_cutter.h"
 #include "search/percent_encode.h"
 #include "search/unicode_lines.h"
@@ -46,10 +47,12 @@ struct Settings {
 const Settings kSettings[] = {{"ansi", "qf_bench_ansi.INI", ""}, {"utf8", "qf_bench_utf8.INI", "UTF-8"}};
 
 // Every key the settings dialog saves, with the built-in values, as a file
-// looks once the user has saved it.
+// looks once the user has saved it; and no question before many searches,
+// which would wait for an answer in the middle of the figure.
 void WriteSettings(const Settings& settings)
 {
     theApp.m_pszProfileName = settings.pszFile;
+    theApp.WriteSettingString(IDS_SECTION, IDS_KEY_SEARCHES_BEFORE_ASKING, "0");
     theApp.SetCurrentSiteIndex(0);
     theApp.SetSiteUtf8(0, *settings.pszEncoding != '\0');
     for (int i = 0; i < CSearchApp::kSiteCount; ++i) {
@@ -62,7 +65,8 @@ void WriteSettings(const Settings& settings)
 // Exactly the reads one line needs, with the program's own wrapping taken
 // away: the current index and the encoding (and the text "UTF-8" to compare
 // it with), the index and the right part, then the index and the left part,
-// each key's section, name and default loaded from the resources.
+// each key's section, name and default loaded from the resources; and the
+// choice of the default browser.
 void ReadsForOneLine(const Settings& settings)
 {
     const HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
@@ -82,6 +86,9 @@ void ReadsForOneLine(const Settings& settings)
         ::LoadStringA(hInstance, part[0] + part[2] * nIndex, key, sizeof key);
         ::GetPrivateProfileStringA(section, key, part[1] ? fallback : "", value, sizeof value, settings.pszFile);
     }
+    ::LoadStringA(hInstance, IDS_SECTION, section, sizeof section);
+    ::LoadStringA(hInstance, IDS_KEY_USE_DEFAULT_BROWSER, key, sizeof key);
+    ::GetPrivateProfileStringA(section, key, "", value, sizeof value, settings.pszFile);
 }
 
 // Exactly the automation calls one search makes, on strings made beforehand.
@@ -177,6 +184,13 @@ void TimePieces(Measurement& m)
     m.Add("format_us", format);
     m.Add("widen_us", widen);
     m.Add("copy_us", memory);
+
+    // What a copy costs before any window opens when the program may have to
+    // ask: its searches counted, the site's encoding read once.
+    const CClipboardText text = {clip, AnsiToUtf16(clip)};
+    t = NowUs();
+    g_sink = static_cast<size_t>(CountSearches(text));
+    m.Add("count_us", NowUs() - t);
 }
 
 // One round of a copy under its settings file: the whole change with
@@ -211,8 +225,10 @@ int MeasureRound(Measurement& m, const testutil::ChainViewer& sentinel, CTrayWnd
     m.Add("line_us", (on - off) / m.lines);
     m.Add("reads_us", reads);
     m.Add("automation_us", automation);
-    m.Add("own_us", (on - off) / m.lines - reads - automation);
     TimePieces(m);
+    // The searches are counted only where a question may follow; the
+    // settings here ask none, so the count is added from its own timing.
+    m.Add("own_us", (on - off) / m.lines - reads - automation + m.rounds["count_us"].back() / m.lines);
     return failures;
 }
 

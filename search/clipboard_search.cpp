@@ -6,9 +6,6 @@
 #include <ole2.h>
 #include <shellapi.h>
 
-#include <algorithm>
-#include <climits>
-#include <cstring>
 #include <new>
 
 #include "app/search_app.h"
@@ -57,9 +54,9 @@ public:
     {
     }
 
-    // The next line that is not empty in both forms; false at the end. A
-    // line too large for memory throws std::bad_alloc, and the next call
-    // goes on after it.
+    // The next line with text in either form; false at the end. A line too
+    // large for memory throws std::bad_alloc, and the next call goes on
+    // after it.
     bool Next()
     {
         for (;;) {
