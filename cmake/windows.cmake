@@ -22,8 +22,22 @@ endif()
 # The tests of this build run in a Wine prefix of its architecture, which
 # scripts/test makes; on a host that cannot run this architecture they are
 # left out (QF_WINE_TESTS=OFF) and only the executable check remains.
-option(QF_WINE_TESTS "Register the tests that run under Wine" ON)
+execute_process(COMMAND ${QF_WINE_LOADER} --version RESULT_VARIABLE QF_WINE_EXIT OUTPUT_QUIET ERROR_QUIET)
+if(QF_WINE_EXIT STREQUAL "0")
+  option(QF_WINE_TESTS "Register the tests that run under Wine" ON)
+else()
+  option(QF_WINE_TESTS "Register the tests that run under Wine" OFF)
+endif()
 set(QF_WINE_ENV WINEPREFIX=${CMAKE_BINARY_DIR}/prefix WINEARCH=${QF_ARCH} WINELOADER=${QF_WINE_LOADER})
+# The Wine tests of a build share one clipboard, one tray and one Windows
+# folder, so they take turns (QF_WINE_LOCK). On a display of the build's own
+# (QF_WINE_DISPLAY) they run beside the other architecture's; on a shared
+# one, after them.
+set(QF_WINE_DISPLAY "" CACHE STRING "The X display of this build's Wine tests; empty: the one they are started on")
+if(QF_WINE_DISPLAY)
+  list(APPEND QF_WINE_ENV DISPLAY=${QF_WINE_DISPLAY})
+endif()
+set(QF_WINE_LOCK wine${QF_WINE_DISPLAY})
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${QF_WINE_ENV} ${QF_WINE_LOADER})
 
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
@@ -80,8 +94,8 @@ add_subdirectory(wine)
 add_subdirectory(bench)
 
 # Quillfind.exe as it ships: Windows DLLs only, no execution level, and within its size.
-add_test(NAME ${QF_ARCH}.exe.ImportsSystemDllsAsksNoExecutionLevelAndFitsItsSize
-  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/check.sh ${QF_BINUTILS} $<TARGET_FILE:Quillfind>)
+add_test(NAME ${QF_ARCH}.exe.SystemDllsOnlyNoExecutionLevelOwnArchitectureWithinSize
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/check.sh ${QF_BINUTILS} ${QF_MANIFEST_ARCH} $<TARGET_FILE:Quillfind>)
 
 if(NOT QF_WINE_TESTS)
   return()
@@ -91,16 +105,14 @@ endif()
 # shell's URL handler in the test prefix.
 add_test(NAME ${QF_ARCH}.wine.RegisterDoubles
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/support/register_doubles.sh $<TARGET_FILE:fake_browser> $<TARGET_FILE:url_recorder>)
-set_tests_properties(${QF_ARCH}.wine.RegisterDoubles PROPERTIES FIXTURES_SETUP doubles_${QF_ARCH} RESOURCE_LOCK wine
-  ENVIRONMENT "${QF_WINE_ENV}")
+set_tests_properties(${QF_ARCH}.wine.RegisterDoubles PROPERTIES FIXTURES_SETUP doubles_${QF_ARCH}
+  RESOURCE_LOCK ${QF_WINE_LOCK} ENVIRONMENT "${QF_WINE_ENV}")
 
-# Every Wine test shares one clipboard, one tray and one Windows folder, and
-# the two architectures' prefixes share one display.
 gtest_discover_tests(quillfind_tests TEST_PREFIX "${QF_ARCH}.wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES RESOURCE_LOCK wine FIXTURES_REQUIRED doubles_${QF_ARCH} TIMEOUT 120)
+  PROPERTIES RESOURCE_LOCK ${QF_WINE_LOCK} FIXTURES_REQUIRED doubles_${QF_ARCH} TIMEOUT 120)
 
 # A user's day with the real program, driven from outside with the mouse, the
 # keyboard and the Linux clipboard, in a prefix set up as scripts/run sets it up.
 add_test(NAME ${QF_ARCH}.e2e.day COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/day.sh)
-set_tests_properties(${QF_ARCH}.e2e.day PROPERTIES RESOURCE_LOCK wine TIMEOUT 180
+set_tests_properties(${QF_ARCH}.e2e.day PROPERTIES RESOURCE_LOCK ${QF_WINE_LOCK} TIMEOUT 180
   ENVIRONMENT "${QF_WINE_ENV};E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")

@@ -5,7 +5,7 @@
 export LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all
 
-qf_xvfb_pid=
+qf_xvfb_pids=()
 qf_prefixes=()
 
 # The Wine loader of an architecture, win32 or win64.
@@ -49,7 +49,7 @@ qf_use_arch() {
 # it, would take the 32-bit loader whenever it is installed: every Wine
 # program goes through the loader chosen here instead.
 wine() {
-  "${WINELOADER:-wine}" "$@"
+  command "${WINELOADER:-wine}" "$@"
 }
 
 # Starts a private Xvfb and points DISPLAY at it.
@@ -58,7 +58,7 @@ qf_start_xvfb() {
   fifo=$(mktemp -u)
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  qf_xvfb_pid=$!
+  qf_xvfb_pids+=($!)
   read -r display <"$fifo"
   rm -f "$fifo"
   export DISPLAY=":$display"
@@ -127,9 +127,10 @@ qf_stop() {
     WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   done
   qf_prefixes=()
-  if [ -n "$qf_xvfb_pid" ]; then
-    kill "$qf_xvfb_pid" 2>/dev/null || true
-    wait "$qf_xvfb_pid" 2>/dev/null || true
-    qf_xvfb_pid=
-  fi
+  local pid
+  for pid in "${qf_xvfb_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  qf_xvfb_pids=()
 }
