@@ -28,8 +28,7 @@ constexpr DWORD kRecordSize = NOTIFYICONDATAA_V1_SIZE;
 constexpr UINT kReadRetryMs = 50;
 constexpr int kReadTries = 10;
 
-// How long the next viewer gets to take a notification. One that hangs is
-// not waited for at all.
+// How long the next viewer gets to take a notification.
 constexpr UINT kPassOnTimeoutMs = 2000;
 
 // Sent to every top-level window when the shell (re)starts its taskbar.
@@ -125,9 +124,11 @@ void CTrayWnd::OnDrawClipboard(WPARAM wParam, LPARAM lParam)
 {
     if (m_bMonitoring) {
         m_nReadTries = 0;
+        m_bReadAtStartUp = !theApp.IsStarted();
         ReadChange();
     }
-    PassOn(WM_DRAWCLIPBOARD, wParam, lParam);
+    // A next viewer that hangs is not waited for: it misses this change.
+    PassOn(WM_DRAWCLIPBOARD, wParam, lParam, SMTO_ABORTIFHUNG);
 }
 
 void CTrayWnd::ReadChange()
@@ -138,7 +139,7 @@ void CTrayWnd::ReadChange()
         CWaitingCopy copy;
         switch (ReadClipboardText(copy.text)) {
         case ClipboardRead::kText:
-            copy.bStartUp = !theApp.IsStarted();
+            copy.bStartUp = m_bReadAtStartUp;
             m_waitingCopies.AddTail(std::move(copy));
             PostMessage(WM_SEARCHCOPIES);
             break;
@@ -174,11 +175,15 @@ void CTrayWnd::OnSearchCopies()
         return;
     m_bSearching = TRUE;
     for (CWaitingCopy copy; !m_bLeft && m_waitingCopies.RemoveHead(copy);) {
-        if (!MaySearch(copy.text))
-            continue;
-        const SearchOutcome outcome = SearchClipboardText(copy.text, copy.bStartUp);
-        if (FAILED(outcome.hrFirstFailure) || outcome.nUnsearched > 0)
-            ShowSearchBalloon(outcome);
+        try {
+            if (!MaySearch(copy.text))
+                continue;
+            const SearchOutcome outcome = SearchClipboardText(copy.text, copy.bStartUp, m_bLeft);
+            if (FAILED(outcome.hrFirstFailure) || outcome.nUnsearched > 0)
+                ShowSearchBalloon(outcome);
+        } catch (const std::bad_alloc&) {
+            // Out of memory for the question or the balloon: the next copy goes on.
+        }
     }
     m_bSearching = FALSE;
 }
@@ -201,18 +206,20 @@ BOOL CTrayWnd::MaySearch(const CClipboardText& text)
     question.FormatMessage(format, nSearches, static_cast<const char*>(theApp.GetSiteName(theApp.GetCurrentSiteIndex())));
     const BOOL bDialogWasOpen = m_bDialogOpen;
     m_bDialogOpen = TRUE;
-    const int nAnswer = MessageBox(question, AfxGetApp()->m_pszAppName,
-                                   MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST);
+    // On top, but not taking the keyboard from the program the user is
+    // typing in, where an Enter meant for it would answer Yes.
+    const int nAnswer = MessageBox(question, AfxGetApp()->m_pszAppName, MB_YESNO | MB_ICONQUESTION | MB_TOPMOST);
     m_bDialogOpen = bDialogWasOpen;
-    // Ending the program closes the box with the window that owns it.
+    // The program may have ended while the box was open: closed, the box
+    // went with the window that owns it.
     return nAnswer == IDYES && !m_bLeft;
 }
 
 // A next viewer that hangs must not hang this one.
-void CTrayWnd::PassOn(UINT message, WPARAM wParam, LPARAM lParam) const
+void CTrayWnd::PassOn(UINT message, WPARAM wParam, LPARAM lParam, UINT fuFlags) const
 {
     if (m_hWndNextViewer)
-        ::SendMessageTimeoutA(m_hWndNextViewer, message, wParam, lParam, SMTO_ABORTIFHUNG, kPassOnTimeoutMs, nullptr);
+        ::SendMessageTimeoutA(m_hWndNextViewer, message, wParam, lParam, fuFlags, kPassOnTimeoutMs, nullptr);
 }
 
 void CTrayWnd::OnChangeCbChain(WPARAM wParam, LPARAM lParam)
@@ -221,7 +228,9 @@ void CTrayWnd::OnChangeCbChain(WPARAM wParam, LPARAM lParam)
     if (hWndRemoved == m_hWndNextViewer)
         m_hWndNextViewer = reinterpret_cast<HWND>(lParam);
     else
-        PassOn(WM_CHANGECBCHAIN, wParam, lParam);
+        // Waited for a while, never dropped: a viewer that misses this keeps
+        // passing changes to a window that has left, and the chain breaks.
+        PassOn(WM_CHANGECBCHAIN, wParam, lParam, SMTO_NORMAL);
 }
 
 // Every way out: the chain stays whole, the icon goes, and nothing that was
@@ -250,11 +259,14 @@ void CTrayWnd::Exit()
     ::PostQuitMessage(0);
 }
 
-// The session ends without a WM_CLOSE; the process may end any time after this.
+// The session ends, or Restart Manager closes the program, without a
+// WM_CLOSE; the process may end any time after this.
 void CTrayWnd::OnEndSession(BOOL bEnding)
 {
-    if (bEnding)
-        Leave();
+    if (!bEnding)
+        return;
+    Leave();
+    ::PostQuitMessage(0);
 }
 
 void CTrayWnd::OnTrayNotify(UINT, UINT nMouseMessage)

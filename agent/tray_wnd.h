@@ -67,7 +67,7 @@ private:
     // Whether a copy's searches may open: a copy that would open more of them
     // than the settings allow asks the user first.
     BOOL MaySearch(const CClipboardText& text);
-    void PassOn(UINT message, WPARAM wParam, LPARAM lParam) const;
+    void PassOn(UINT message, WPARAM wParam, LPARAM lParam, UINT fuFlags) const;
     void Leave();
     void LoadTrayIcons(UINT nDpi);
     NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;
@@ -81,7 +81,9 @@ private:
     CList<CWaitingCopy> m_waitingCopies;
     BOOL m_bSearching = FALSE;
     BOOL m_bLeft = FALSE;
-    // The change a held clipboard is tried again for, and the tries so far.
+    // The change a held clipboard is tried again for, the tries so far, and
+    // whether it came before start-up had finished.
     DWORD m_dwChange = 0;
     int m_nReadTries = 0;
+    BOOL m_bReadAtStartUp = FALSE;
 };

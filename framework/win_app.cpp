@@ -98,14 +98,15 @@ void CWinApp::SetAppName(const char* pszAppName)
 CString CWinApp::GetProfileString(const char* pszSection, const char* pszEntry, const char* pszDefault) const
 {
     // A value cut to the buffer says so only by filling it to one short of
-    // its end, as one that just fits would: either way it is read again.
+    // its end, or two when a double-byte character would have straddled it,
+    // as one that just fits would: either way it is read again.
     CString value;
     for (int nSize = kProfileBufferLength;; nSize *= 2) {
         char* buffer = value.GetBufferSetLength(nSize);
         const DWORD n = ::GetPrivateProfileStringA(pszSection, pszEntry, pszDefault, buffer, static_cast<DWORD>(nSize),
                                                    m_pszProfileName);
         value.ReleaseBuffer(static_cast<int>(n));
-        if (static_cast<int>(n) < nSize - 1 || nSize > INT_MAX / 2)
+        if (static_cast<int>(n) < nSize - 2 || nSize > INT_MAX / 2)
             return value;
     }
 }

@@ -50,9 +50,9 @@ CWinApp* AfxGetApp();
 // (before Windows 10), which the sizes below take as the system's own DPI.
 UINT AfxGetWindowDpi(HWND hWnd);
 
-// The program's icon resource nID drawn at the system's small-icon (or
-// large-icon) size for a DPI, for the caller to destroy. The icon holds an
-// image of its own for every such size.
+// The program's icon resource nID at the system's small-icon (or large-icon)
+// size for a DPI, for the caller to destroy: the image drawn for that size,
+// or for the nearest one the icon holds.
 HICON AfxLoadSizedIcon(UINT nID, bool bSmall, UINT nDpi);
 
 // Names the program and its profile after the executable. The entry point

@@ -122,11 +122,11 @@ CBstr MakeBstr(const CString& text)
     return bstr;
 }
 
-SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell)
+SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, const BOOL& bStopped)
 {
     SearchOutcome outcome;
     CTextLines lines(text);
-    for (;;) {
+    while (!bStopped) {
         try {
             if (!lines.Next())
                 break;

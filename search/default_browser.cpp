@@ -11,6 +11,10 @@
 
 namespace {
 
+// ASSOCF_IS_PROTOCOL, of Windows 8, which the SDK names only for a program
+// that needs Windows 8.
+constexpr DWORD kAssocIsProtocol = 0x00001000;
+
 bool StartsWithNoCase(const CString& text, const char* pszPrefix)
 {
     const int n = ::lstrlenA(pszPrefix);
@@ -69,10 +73,16 @@ void AppendArgument(CString& commandLine, const char* pszArgument)
 // is no browser known here or does not start.
 bool StartBrowser(const CString& url)
 {
+    // As a protocol, the user's own choice of browser is asked for (Windows 8
+    // and later); without the flag, Windows 7 answers from the machine's.
     char executable[MAX_PATH];
     DWORD nLength = MAX_PATH;
-    if (FAILED(::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open", executable, &nLength)))
-        return false;
+    if (FAILED(::AssocQueryStringA(kAssocIsProtocol | ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open",
+                                   executable, &nLength))) {
+        nLength = MAX_PATH;
+        if (FAILED(::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open", executable, &nLength)))
+            return false;
+    }
     const char* pszSwitch = NewWindowSwitch(executable);
     if (!pszSwitch)
         return false;
@@ -84,11 +94,15 @@ bool StartBrowser(const CString& url)
     AppendArgument(commandLine, url);
     // The registered command line is not used: Chromium's --single-argument
     // and Firefox's -osint would refuse a switch added to it.
+    // Started in its own folder, so that it holds on to none of the program's.
+    char folder[MAX_PATH];
+    ::lstrcpynA(folder, executable, MAX_PATH);
+    ::PathRemoveFileSpecA(folder);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!::CreateProcessA(executable, commandLine.GetBufferSetLength(commandLine.GetLength()), nullptr, nullptr, FALSE,
-                          0, nullptr, nullptr, &si, &pi))
+                          0, nullptr, folder, &si, &pi))
         return false;
     const CKernelHandle process(pi.hProcess), thread(pi.hThread);
     return true;

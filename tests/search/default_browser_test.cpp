@@ -43,20 +43,20 @@ TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
         size_t navigated;      // through automation
         bool failed;           // one balloon for the change
     } cases[] = {
-        {kOn, "chrome.exe", {"--new-window " + a, "--new-window " + b}, 0, false},
-        {kOn, "MSEdge.EXE", {"--new-window " + a, "--new-window " + b}, 0, false},
-        {kOn, "firefox.exe", {"-new-window " + a, "-new-window " + b}, 0, false},
+        {kOn, "chrome.exe", {"--new-window " + b, "--new-window " + a}, 0, false},
+        {kOn, "MSEdge.EXE", {"--new-window " + b, "--new-window " + a}, 0, false},
+        {kOn, "firefox.exe", {"-new-window " + b, "-new-window " + a}, 0, false},
         // Any other browser gets the address through the shell, whose http handler is the recorder itself.
-        {kOn, "other.exe", {a, b}, 0, false},
+        {kOn, "other.exe", {b, a}, 0, false},
         // A start that fails falls back to the shell too.
-        {kOn, "missing\\chrome.exe", {a, b}, 0, false},
+        {kOn, "missing\\chrome.exe", {b, a}, 0, false},
         // Quotes and backslashes reach the browser as they stand; so does a trail byte like a backslash (表).
         {kOn + kLeft + "HTTPS://x/\\\"a b\r\n", "chrome.exe",
-         {"--new-window HTTPS://x/\\\"a b%61" + right, "--new-window HTTPS://x/\\\"a b%62" + right}, 0, false},
+         {"--new-window HTTPS://x/\\\"a b%62" + right, "--new-window HTTPS://x/\\\"a b%61" + right}, 0, false},
         {kOn + "WWW Search Site 1 Right=\x95\x5C\r\n", "chrome.exe",
-         {"--new-window " + google + "%61\xE8\xA1\xA8", "--new-window " + google + "%62\xE8\xA1\xA8"}, 0, false},
+         {"--new-window " + google + "%62\xE8\xA1\xA8", "--new-window " + google + "%61\xE8\xA1\xA8"}, 0, false},
         // Only web addresses go onto a browser's command line.
-        {kOn + kLeft + "qftest:\r\n", "chrome.exe", {"qftest:%61" + right, "qftest:%62" + right}, 0, false},
+        {kOn + kLeft + "qftest:\r\n", "chrome.exe", {"qftest:%62" + right, "qftest:%61" + right}, 0, false},
         {kOn + kLeft + "nosuch:\r\n", "chrome.exe", {}, 0, true},
         {"Use Default Browser=0\r\n", "chrome.exe", {}, 2, false},
         {"", "chrome.exe", {}, 2, false},
@@ -69,7 +69,8 @@ TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
         SetHandler("https", c.handler);
         Recorders recorders;
         m_agent.records.clear();
-        Copy("a\r\nb");
+        // Against the order of the alphabet, in which the log is read when two start at once.
+        Copy("b\r\na");
         PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= c.opened.size(); });
         PumpUntil([] { return false; }, c.opened.empty() ? 300 : 100);
         EXPECT_EQ(c.opened, Opened(recorders.urlLog));
