@@ -43,7 +43,9 @@ bool IsMarkedPrivate()
 // owner's, and so is one listed before the system's CF_LOCALE, or, after
 // the owner's ANSI text, before CF_OEMTEXT. A Unicode form listed after all
 // of these may be the system's, or the owner's put in the system's place in
-// a later opening: it is read, and its text tells which (UnicodeIsMadeByTheSystem).
+// a later opening, for text its ANSI form could not hold: that text has the
+// code page's stand-in, "?", there. Only then is it read, and its text tells
+// which it is (UnicodeIsMadeByTheSystem).
 struct TextForms {
     bool bAnsi = false;
     bool bUnicode = false;
@@ -118,11 +120,13 @@ ClipboardRead ReadClipboardText(CClipboardText& text)
             const CGlobalLock data(::GetClipboardData(CF_TEXT));
             text.text = CString(static_cast<const char*>(data.get()), LengthToZero<char>(data));
         }
+        if (forms.bUnicodeUnsure && text.text.Find('?') < 0)
+            forms.bUnicode = false;
         if (forms.bUnicode) {
             const CGlobalLock data(::GetClipboardData(CF_UNICODETEXT));
             text.unicode = CWideBuffer(static_cast<const char16_t*>(data.get()), LengthToZero<char16_t>(data));
         }
-        if (forms.bUnicodeUnsure)
+        if (forms.bUnicode && forms.bUnicodeUnsure)
             codePage = LocaleCodePage();
     }
     if (!forms.bAnsi && !forms.bUnicode)

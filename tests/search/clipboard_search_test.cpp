@@ -226,7 +226,7 @@ TEST_F(SearchTest, TheCopyingProgramsOwnUnicodeTextIsRead)
         {{{ansi}, {unicode}}, kOwn},
         {{{ansi}}, kMade},
         {{{japanese, ansi}}, kMade},
-        {{{english, Text("\x8C\x9F")}}, "%E6%A4%9C"},  // 検
+        {{{english, Text("\x8C\x9F?")}}, "%E6%A4%9C%3F"},  // 検?
     };
     SettingsFile::Write("[Url Setting]\r\nWWW Search Site 1 Left=\r\nWWW Search Site 1 Right=\r\n"
                         "WWW Search Site 1 Encoding=UTF-8\r\n");
