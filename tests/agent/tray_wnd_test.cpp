@@ -1,5 +1,4 @@
 // The agent window: its tray records, clicks and menu, the clipboard chain, start-up and the ways out.
-#include <algorithm>
 #include <tuple>
 
 #include "tests/support/agent_test.h"
