@@ -45,6 +45,23 @@ qf_use_arch() {
   WINELOADER=$(qf_loader "$1")
 }
 
+# Makes them use the first architecture the host can run, 32-bit where it
+# can; where none starts, says why, as the script named $1, and fails.
+qf_use_first_arch() {
+  local arch
+  read -r arch _ <<<"$(qf_runnable_archs)" || true
+  if [ -z "${arch:-}" ]; then
+    echo "$1: Wine cannot start here ($(qf_why_not win32); $(qf_why_not win64)); run scripts/setup as root to install wine64" >&2
+    return 1
+  fi
+  qf_use_arch "$arch"
+}
+
+# The CMake toolchain file, in cmake/, that builds an architecture's programs.
+qf_toolchain() {
+  if [ "$1" = win64 ]; then echo mingw-x86_64-posix.cmake; else echo mingw-i686-posix.cmake; fi
+}
+
 # Debian's wine wrapper, and wineboot, winepath and the like, which go through
 # it, would take the 32-bit loader whenever it is installed: every Wine
 # program goes through the loader chosen here instead.
