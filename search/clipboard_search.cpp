@@ -4,7 +4,6 @@
 #include <comdef.h>
 #include <exdisp.h>
 #include <ole2.h>
-#include <shellapi.h>
 
 #include <new>
 
@@ -46,6 +45,13 @@ void Check(HRESULT hr)
 // site: its ANSI form has a stand-in there, such as "?", and would search
 // something else. The forms' lines are paired only when both cut into as
 // many lines.
+enum class LineFate {
+    kSearched,
+    kBlank,
+    // Holds what the site's code page cannot.
+    kUnsearchable,
+};
+
 class CTextLines {
 public:
     explicit CTextLines(const CClipboardText& text)
@@ -71,8 +77,14 @@ public:
         }
     }
 
-    bool Fits(BOOL bUtf8) const { return bUtf8 || !m_bPaired || AnsiHolds(m_pUnicode, m_nUnicode); }
-    bool IsEmpty(BOOL bUtf8) const { return bUtf8 ? m_nUnicode == 0 : m_line.IsEmpty(); }
+    // What becomes of the line on a site of this encoding. The search and
+    // the count before asking both go by it.
+    LineFate Fate(BOOL bUtf8) const
+    {
+        if (!bUtf8 && m_bPaired && !AnsiHolds(m_pUnicode, m_nUnicode))
+            return LineFate::kUnsearchable;
+        return (bUtf8 ? m_nUnicode == 0 : m_line.IsEmpty()) ? LineFate::kBlank : LineFate::kSearched;
+    }
     // UTF-8 from the Unicode form, or the ANSI form's bytes.
     CString Query(BOOL bUtf8) const
     {
@@ -99,12 +111,13 @@ CString MakeSearchUrl(const CString& query)
 }
 
 // Every way a search opens goes through here.
-void OpenSearch(const CString& url, BOOL bViaShell)
+void OpenSearch(const CString& url, BOOL bViaShell, CDefaultBrowser& browser)
 {
     if (bViaShell)
-        ::ShellExecuteA(nullptr, nullptr, url, nullptr, nullptr, SW_SHOWNORMAL);
+        // At start-up what the shell cannot open is not shown, and nothing is said.
+        OpenWithShell(url);
     else if (theApp.IsDefaultBrowserUsed())
-        OpenInDefaultBrowser(url);
+        browser.Open(url);
     else
         OpenSearchWindow(url);
 }
@@ -125,23 +138,30 @@ CBstr MakeBstr(const CString& text)
 SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, const BOOL& bStopped)
 {
     SearchOutcome outcome;
+    const auto failed = [&outcome](HRESULT hr) {
+        if (SUCCEEDED(outcome.hrFirstFailure))
+            outcome.hrFirstFailure = hr;
+    };
+    CDefaultBrowser browser;
     CTextLines lines(text);
     while (!bStopped) {
         try {
             if (!lines.Next())
                 break;
             const BOOL bUtf8 = theApp.IsCurrentSiteUtf8();
-            if (!lines.Fits(bUtf8))
+            const LineFate fate = lines.Fate(bUtf8);
+            if (fate == LineFate::kUnsearchable)
                 ++outcome.nUnsearched;
-            else if (!lines.IsEmpty(bUtf8))
-                OpenSearch(MakeSearchUrl(lines.Query(bUtf8)), bViaShell);
+            else if (fate == LineFate::kSearched)
+                OpenSearch(MakeSearchUrl(lines.Query(bUtf8)), bViaShell, browser);
         } catch (const _com_error& e) {
-            if (SUCCEEDED(outcome.hrFirstFailure))
-                outcome.hrFirstFailure = e.Error();
+            failed(e.Error());
         } catch (const std::bad_alloc&) {
             // A line too large for memory is skipped; the others still run.
         }
     }
+    if (!bStopped)
+        failed(browser.Flush());
     return outcome;
 }
 
@@ -154,7 +174,7 @@ int CountSearches(const CClipboardText& text)
         try {
             if (!lines.Next())
                 return nSearches;
-            if (lines.Fits(bUtf8) && !lines.IsEmpty(bUtf8))
+            if (lines.Fate(bUtf8) == LineFate::kSearched)
                 ++nSearches;
         } catch (const std::bad_alloc&) {
             // Skipped by the search too.

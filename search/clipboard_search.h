@@ -22,8 +22,9 @@ struct CClipboardText;
 // afresh. The URLs go to the shell's default handler (bViaShell: for the
 // text found at start-up), to the user's default browser, or open through
 // browser automation, as the settings say. A launch that fails costs only
-// its own line. Once bStopped is set (a launch lets messages in, and the
-// program may end meanwhile) no further line opens.
+// its own line. Once bStopped is set (the question before a search and a
+// launch let messages in, and the program may end meanwhile) no further
+// line opens.
 SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, const BOOL& bStopped);
 
 // How many searches SearchClipboardText would open for the text on the

@@ -1,4 +1,5 @@
-// Opening a search in a new window of the user's default web browser.
+// Opening searches through the shell or in new windows of the user's default
+// web browser, one after another, in line order.
 #include "search/default_browser.h"
 
 #include <windows.h>
@@ -22,23 +23,66 @@ bool StartsWithNoCase(const CString& text, const char* pszPrefix)
            ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text, n, pszPrefix, n) == CSTR_EQUAL;
 }
 
-// The switch that opens an address in a new window, by the handler's file
-// name, or null for a browser whose switches are not known.
-const char* NewWindowSwitch(const char* pszExecutable)
+void Check(HRESULT hr)
 {
-    static const struct {
-        const char* pszName;
-        const char* pszSwitch;
-    } kBrowsers[] = {
-        {"chrome.exe", "--new-window"}, {"msedge.exe", "--new-window"},   {"brave.exe", "--new-window"},
-        {"vivaldi.exe", "--new-window"}, {"chromium.exe", "--new-window"}, {"firefox.exe", "-new-window"},
+    if (FAILED(hr))
+        throw _com_error(hr);
+}
+
+// A launcher does not open the window itself: it hands its address to the
+// running browser, or becomes the browser. Chromium's find the running one
+// through its process singleton, Firefox's wait for a start-up lock that any
+// one of them may get next, so launchers started back to back reach the
+// browser in no set order. Each Chromium launcher is waited for before the
+// next starts; Firefox takes every window of a copy from one launcher.
+struct KnownBrowser {
+    const char* pszName;
+    const char* pszSwitch;
+    bool bOneLauncher;
+};
+
+const KnownBrowser* FindKnownBrowser(const char* pszExecutable)
+{
+    static const KnownBrowser kBrowsers[] = {
+        {"chrome.exe", "--new-window", false},  {"msedge.exe", "--new-window", false},
+        {"brave.exe", "--new-window", false},   {"vivaldi.exe", "--new-window", false},
+        {"chromium.exe", "--new-window", false}, {"firefox.exe", "-new-window", true},
     };
     const char* pszName = ::PathFindFileNameA(pszExecutable);
-    for (const auto& browser : kBrowsers) {
+    for (const KnownBrowser& browser : kBrowsers) {
         if (::lstrcmpiA(pszName, browser.pszName) == 0)
-            return browser.pszSwitch;
+            return &browser;
     }
     return nullptr;
+}
+
+// How long a launcher gets to hand its address over. One that is still
+// running then has become the browser itself, which costs this wait once.
+constexpr DWORD kLauncherWaitMs = 3000;
+
+// CreateProcess takes a command line of at most this many characters.
+constexpr int kMaxCommandLine = 32767 - 1;
+
+// Waits for a launcher to end, handling this thread's messages meanwhile, so
+// that the clipboard chain and the tray keep going. The queue is emptied
+// before each wait, as the wait wakes only for messages that arrive during
+// it. A quit met on the way is left for the message loop.
+void WaitForLauncher(HANDLE hProcess)
+{
+    for (const DWORD start = ::GetTickCount();;) {
+        for (MSG msg; ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        const DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= kLauncherWaitMs ||
+            ::MsgWaitForMultipleObjects(1, &hProcess, FALSE, kLauncherWaitMs - elapsed, QS_ALLINPUT) != WAIT_OBJECT_0 + 1)
+            return;
+    }
 }
 
 // One argument of a command line, in quotes, as programs split theirs: a
@@ -69,62 +113,111 @@ void AppendArgument(CString& commandLine, const char* pszArgument)
     commandLine += '"';
 }
 
-// The https handler itself, started with a new-window switch; false when it
-// is no browser known here or does not start.
-bool StartBrowser(const CString& url)
-{
-    // As a protocol, the user's own choice of browser is asked for (Windows 8
-    // and later); without the flag, Windows 7 answers from the machine's.
-    char executable[MAX_PATH];
-    DWORD nLength = MAX_PATH;
-    if (FAILED(::AssocQueryStringA(kAssocIsProtocol | ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open",
-                                   executable, &nLength))) {
-        nLength = MAX_PATH;
-        if (FAILED(::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open", executable, &nLength)))
-            return false;
-    }
-    const char* pszSwitch = NewWindowSwitch(executable);
-    if (!pszSwitch)
-        return false;
-
-    CString commandLine;
-    AppendArgument(commandLine, executable);
-    commandLine += ' ';
-    commandLine += pszSwitch;
-    AppendArgument(commandLine, url);
-    // The registered command line is not used: Chromium's --single-argument
-    // and Firefox's -osint would refuse a switch added to it.
-    // Started in its own folder, so that it holds on to none of the program's.
-    char folder[MAX_PATH];
-    ::lstrcpynA(folder, executable, MAX_PATH);
-    ::PathRemoveFileSpecA(folder);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(executable, commandLine.GetBufferSetLength(commandLine.GetLength()), nullptr, nullptr, FALSE,
-                          0, nullptr, folder, &si, &pi))
-        return false;
-    const CKernelHandle process(pi.hProcess), thread(pi.hThread);
-    return true;
-}
-
 }  // namespace
 
-void OpenInDefaultBrowser(const CString& url)
+HRESULT OpenWithShell(const CString& url)
 {
-    // The site's left part is the user's to type: an address of any other
-    // kind goes where the shell sends it, never onto a browser's command line.
-    const bool bWeb = StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
-    if (bWeb && StartBrowser(url))
-        return;
     SHELLEXECUTEINFOA sei = {};
     sei.cbSize = sizeof sei;
     // No error boxes from a program that has no window of its own: the failure balloon says it.
-    sei.fMask = SEE_MASK_FLAG_NO_UI;
+    sei.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS;
     sei.lpFile = url;
     sei.nShow = SW_SHOWNORMAL;
     if (!::ShellExecuteExA(&sei)) {
         const DWORD error = ::GetLastError();
-        throw _com_error(error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL);
+        return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
+    const CKernelHandle process(sei.hProcess);
+    if (process)
+        WaitForLauncher(process.get());
+    return S_OK;
+}
+
+// As a protocol, the user's own choice of browser is asked for (Windows 8
+// and later); without the flag, Windows 7 answers from the machine's.
+bool CDefaultBrowser::Find()
+{
+    if (m_bLookedUp)
+        return m_pszSwitch != nullptr;
+    m_bLookedUp = true;
+    DWORD nLength = MAX_PATH;
+    if (FAILED(::AssocQueryStringA(kAssocIsProtocol | ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open",
+                                   m_szExecutable, &nLength))) {
+        nLength = MAX_PATH;
+        if (FAILED(::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open", m_szExecutable,
+                                       &nLength)))
+            return false;
+    }
+    const KnownBrowser* pBrowser = FindKnownBrowser(m_szExecutable);
+    if (!pBrowser)
+        return false;
+    m_pszSwitch = pBrowser->pszSwitch;
+    m_bOneLauncher = pBrowser->bOneLauncher;
+    return true;
+}
+
+// The registered command line is not used: Chromium's --single-argument and
+// Firefox's -osint would refuse a switch added to it. The browser starts in
+// its own folder, so that it holds on to none of the program's.
+bool CDefaultBrowser::Start(CString& commandLine) const
+{
+    char folder[MAX_PATH];
+    ::lstrcpynA(folder, m_szExecutable, MAX_PATH);
+    ::PathRemoveFileSpecA(folder);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(m_szExecutable, commandLine.GetBufferSetLength(commandLine.GetLength()), nullptr, nullptr,
+                          FALSE, 0, nullptr, folder, &si, &pi))
+        return false;
+    const CKernelHandle process(pi.hProcess), thread(pi.hThread);
+    WaitForLauncher(process.get());
+    return true;
+}
+
+void CDefaultBrowser::Open(const CString& url)
+{
+    // The site's left part is the user's to type: an address of any other
+    // kind goes where the shell sends it, never onto a browser's command line.
+    if (!(StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://")) || !Find())
+        return Check(OpenWithShell(url));
+    CString window(m_pszSwitch);
+    AppendArgument(window, url);
+    if (!m_bOneLauncher) {
+        CString commandLine;
+        AppendArgument(commandLine, m_szExecutable);
+        commandLine += ' ';
+        commandLine += window;
+        if (!Start(commandLine))
+            Check(OpenWithShell(url));
+        return;
+    }
+    // A second launcher only for windows that one command line cannot hold.
+    const bool bFull = !m_waiting.IsEmpty() && m_commandLine.GetLength() + 1 + window.GetLength() > kMaxCommandLine;
+    const HRESULT hr = bFull ? Flush() : S_OK;
+    if (m_waiting.IsEmpty()) {
+        m_commandLine.Empty();
+        AppendArgument(m_commandLine, m_szExecutable);
+    }
+    m_commandLine += ' ';
+    m_commandLine += window;
+    m_waiting.AddTail(CString(url));
+    Check(hr);
+}
+
+HRESULT CDefaultBrowser::Flush()
+{
+    if (m_waiting.IsEmpty())
+        return S_OK;
+    if (Start(m_commandLine)) {
+        m_waiting.RemoveAll();
+        return S_OK;
+    }
+    HRESULT hrFirst = S_OK;
+    for (CString url; m_waiting.RemoveHead(url);) {
+        const HRESULT hr = OpenWithShell(url);
+        if (SUCCEEDED(hrFirst))
+            hrFirst = hr;
+    }
+    return hrFirst;
 }

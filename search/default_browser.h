@@ -1,12 +1,43 @@
-// Opening a search in a new window of the user's default web browser.
+// Opening searches through the shell or in new windows of the user's default
+// web browser, one after another, in line order.
 #pragma once
 
-#include "framework/cstring.h"
+#include <windows.h>
 
-// Starts the program that handles https for a web address (http:// or
-// https://): a Chromium-family browser with --new-window, Firefox with
-// -new-window, each with arguments of the program's own; any other handler,
-// or a start that fails, gets the address through the shell, as does any
-// other kind of address. Does not wait for the page. Throws _com_error when
-// neither the browser nor the shell takes it.
-void OpenInDefaultBrowser(const CString& url);
+#include "framework/cstring.h"
+#include "framework/list.h"
+
+// Hands url to the shell's default handler, and waits for the program the
+// shell started for it, if any, as for a browser's launcher.
+HRESULT OpenWithShell(const CString& url);
+
+// The program that handles https, found at the first web address of a copy.
+// A Chromium-family browser gets --new-window and Firefox -new-window, with
+// arguments of the program's own; any other handler, a browser that does not
+// start, and any address that is not a web address (http:// or https://) go
+// to the shell. No page is waited for.
+class CDefaultBrowser {
+public:
+    CDefaultBrowser() = default;
+    CDefaultBrowser(const CDefaultBrowser&) = delete;
+    CDefaultBrowser& operator=(const CDefaultBrowser&) = delete;
+
+    // Opens url in a new window once the windows before it have reached the
+    // browser. Firefox's wait to be opened together, by Flush. Throws
+    // _com_error when neither the browser nor the shell takes it.
+    void Open(const CString& url);
+    // Opens the windows that wait; the first failure, or S_OK.
+    HRESULT Flush();
+
+private:
+    bool Find();
+    bool Start(CString& commandLine) const;
+
+    bool m_bLookedUp = false;
+    char m_szExecutable[MAX_PATH] = {};
+    const char* m_pszSwitch = nullptr;
+    bool m_bOneLauncher = false;
+    // Firefox's windows that wait, and the command line that opens them.
+    CList<CString> m_waiting;
+    CString m_commandLine;
+};

@@ -197,7 +197,7 @@ TEST(StartUp, TextOnTheClipboardGoesToTheShellAndIsNotPassedOn)
     ASSERT_TRUE(PumpUntil([&] { return ReadLines(recorders.urlLog).size() == 2; }));
     EXPECT_EQ((std::vector<std::string>{"http://www.google.co.jp/search?q=%61%62%63&hl=ja&lr=",
                                         "http://www.google.co.jp/search?q=%8C%9F&hl=ja&lr="}),
-              Opened(recorders.urlLog));
+              ReadLines(recorders.urlLog));
     EXPECT_TRUE(recorders.BrowserLines().empty());
     EXPECT_EQ(0, viewer.m_nDraws);
     theApp.m_wndAgent.SendMessage(WM_CLOSE);

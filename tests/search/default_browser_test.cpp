@@ -1,6 +1,7 @@
 // Searches opened in the user's default browser: recording stand-ins are
 // registered as the https handler under browsers' names, and the URL handler
-// of the shell records what the shell is given.
+// of the shell records what the shell is given. Each takes a random moment
+// before its address arrives, as a browser's launcher does.
 #include "tests/support/agent_test.h"
 
 namespace {
@@ -8,28 +9,6 @@ namespace {
 using namespace testutil;
 using Strings = std::vector<std::string>;
 using DefaultBrowserTest = AgentTest;
-
-// The recording URL handler, as register_doubles.sh made it the http handler.
-std::string Recorder()
-{
-    char command[MAX_PATH * 2] = {};
-    LONG size = sizeof command;
-    ::RegQueryValueA(HKEY_LOCAL_MACHINE, "Software\\Classes\\http\\shell\\open\\command", command, &size);
-    return std::string(command).substr(1, std::string(command).find('"', 1) - 1);
-}
-
-// Makes a copy of the recorder under a browser's name the open command of a
-// URL scheme; a name in a folder of its own names a program that is not there.
-void SetHandler(const char* pszScheme, const char* pszName)
-{
-    char dir[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, dir);
-    const std::string program = pszName ? dir + std::string(pszName) : Recorder();
-    ::CopyFileA(Recorder().c_str(), program.c_str(), FALSE);
-    const std::string command = "\"" + program + "\" \"%1\"";
-    ::RegSetValueA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\") + pszScheme + "\\shell\\open\\command").c_str(),
-                   REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
-}
 
 TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
 {
@@ -39,22 +18,26 @@ TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
     const struct {
         std::string settings;  // beside [Url Setting]
         const char* handler;   // of https
-        Strings opened;        // by the handlers, in order
+        Strings opened;        // by the handlers, in the order they arrived
         size_t navigated;      // through automation
         bool failed;           // one balloon for the change
     } cases[] = {
         {kOn, "chrome.exe", {"--new-window " + b, "--new-window " + a}, 0, false},
         {kOn, "MSEdge.EXE", {"--new-window " + b, "--new-window " + a}, 0, false},
-        {kOn, "firefox.exe", {"-new-window " + b, "-new-window " + a}, 0, false},
+        {kOn, "chromium.exe", {"--new-window " + b, "--new-window " + a}, 0, false},
+        // One launcher for all the windows of a copy.
+        {kOn, "firefox.exe", {"-new-window " + b + " -new-window " + a}, 0, false},
         // Any other browser gets the address through the shell, whose http handler is the recorder itself.
         {kOn, "other.exe", {b, a}, 0, false},
-        // A start that fails falls back to the shell too.
-        {kOn, "missing\\chrome.exe", {b, a}, 0, false},
-        // Quotes and backslashes reach the browser as they stand; so does a trail byte like a backslash (表).
+        // A browser that does not start falls back to the shell too, as a missing one does.
+        {kOn, "broken\\chrome.exe", {b, a}, 0, false},
+        {kOn, "broken\\firefox.exe", {b, a}, 0, false},
+        // Quotes and backslashes reach the browser as they stand, a closing one too; so does a trail byte
+        // like a backslash (表).
         {kOn + kLeft + "HTTPS://x/\\\"a b\r\n", "chrome.exe",
          {"--new-window HTTPS://x/\\\"a b%62" + right, "--new-window HTTPS://x/\\\"a b%61" + right}, 0, false},
-        {kOn + "WWW Search Site 1 Right=\x95\x5C\r\n", "chrome.exe",
-         {"--new-window " + google + "%62\xE8\xA1\xA8", "--new-window " + google + "%61\xE8\xA1\xA8"}, 0, false},
+        {kOn + "WWW Search Site 1 Right=\x95\x5C\\\r\n", "chrome.exe",
+         {"--new-window " + google + "%62\xE8\xA1\xA8\\", "--new-window " + google + "%61\xE8\xA1\xA8\\"}, 0, false},
         // Only web addresses go onto a browser's command line.
         {kOn + kLeft + "qftest:\r\n", "chrome.exe", {"qftest:%62" + right, "qftest:%61" + right}, 0, false},
         {kOn + kLeft + "nosuch:\r\n", "chrome.exe", {}, 0, true},
@@ -69,14 +52,48 @@ TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
         SetHandler("https", c.handler);
         Recorders recorders;
         m_agent.records.clear();
-        // Against the order of the alphabet, in which the log is read when two start at once.
         Copy("b\r\na");
         PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= c.opened.size(); });
         PumpUntil([] { return false; }, c.opened.empty() ? 300 : 100);
-        EXPECT_EQ(c.opened, Opened(recorders.urlLog));
+        EXPECT_EQ(c.opened, ReadLines(recorders.urlLog));
         EXPECT_EQ(c.navigated, recorders.Navigated().size());
         EXPECT_EQ(c.failed ? 1u : 0u, m_agent.records.size());
     }
+    SetHandler("https", nullptr);
+}
+
+// Launchers started back to back would reach the browser in any order, and a
+// launcher that has become the browser stays on; a race can pass by luck, so
+// each is tried more than once.
+TEST_F(DefaultBrowserTest, FourLinesReachTheBrowserInLineOrderWhateverItsLaunchersDo)
+{
+    SettingsFile::Write("[Url Setting]\r\nUse Default Browser=1\r\nWWW Search Site 1 Left=http://q/\r\n"
+                        "WWW Search Site 1 Right=\r\n");
+    const Strings kEach = {"--new-window http://q/%31", "--new-window http://q/%32", "--new-window http://q/%33",
+                           "--new-window http://q/%34"};
+    const Strings kAll = {"-new-window http://q/%31 -new-window http://q/%32 -new-window http://q/%33 -new-window http://q/%34"};
+    const Strings kShell = {"http://q/%31", "http://q/%32", "http://q/%33", "http://q/%34"};
+    const struct {
+        const char* handler;
+        const char* stay;  // the first launcher's time as the browser, in ms
+        const Strings& opened;
+    } cases[] = {
+        {"chrome.exe", nullptr, kEach}, {"chrome.exe", nullptr, kEach}, {"chrome.exe", nullptr, kEach},
+        {"firefox.exe", nullptr, kAll}, {"firefox.exe", nullptr, kAll}, {"vivaldi.exe", "10000", kEach},
+        {"other.exe", nullptr, kShell},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        SetHandler("https", c.handler);
+        ::SetEnvironmentVariableA("URL_RECORDER_STAY", c.stay);
+        Recorders recorders;
+        Copy("1\r\n2\r\n3\r\n4");
+        PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= c.opened.size(); }, 8000);
+        EXPECT_EQ(c.opened, ReadLines(recorders.urlLog));
+        if (c.stay)
+            EXPECT_TRUE(CKernelHandle(::OpenMutexA(SYNCHRONIZE, FALSE, "url_recorder_browser"))) << "the browser was waited for";
+    }
+    ::SetEnvironmentVariableA("URL_RECORDER_STAY", nullptr);
     SetHandler("https", nullptr);
 }
 

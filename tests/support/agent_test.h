@@ -74,6 +74,34 @@ struct Recorders {
     }
 };
 
+// The recording URL handler, as register_doubles.sh made it the http handler.
+inline std::string Recorder()
+{
+    char command[MAX_PATH * 2] = {};
+    LONG size = sizeof command;
+    ::RegQueryValueA(HKEY_LOCAL_MACHINE, "Software\\Classes\\http\\shell\\open\\command", command, &size);
+    return std::string(command).substr(1, std::string(command).find('"', 1) - 1);
+}
+
+// Makes a copy of the recorder under a browser's name the open command of a
+// URL scheme (nullptr: the recorder itself); a name in a folder of its own
+// names a program that is there but does not start.
+inline void SetHandler(const char* pszScheme, const char* pszName)
+{
+    char dir[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, dir);
+    const std::string program = pszName ? dir + std::string(pszName) : Recorder();
+    if (pszName && std::strchr(pszName, '\\')) {
+        ::CreateDirectoryA(program.substr(0, program.rfind('\\')).c_str(), nullptr);
+        std::ofstream(program) << "not a program";
+    } else {
+        ::CopyFileA(Recorder().c_str(), program.c_str(), FALSE);
+    }
+    const std::string command = "\"" + program + "\" \"%1\"";
+    ::RegSetValueA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\") + pszScheme + "\\shell\\open\\command").c_str(),
+                   REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
+}
+
 // The real agent window, keeping every record it hands the shell.
 class RecordingTrayWnd : public CTrayWnd {
 public:
@@ -82,12 +110,16 @@ public:
         NOTIFYICONDATAA data;
     };
     std::vector<Record> records;
+    // Adds the shell refuses, as it may while it is busy.
+    int nRefusedAdds = 0;
 
 protected:
     BOOL NotifyIcon(DWORD dwMessage, NOTIFYICONDATAA* pData) override
     {
         records.push_back({dwMessage, {}});
         std::memcpy(&records.back().data, pData, pData->cbSize);
+        if (dwMessage == NIM_ADD && nRefusedAdds > 0)
+            return --nRefusedAdds, FALSE;
         return CTrayWnd::NotifyIcon(dwMessage, pData);
     }
 };

@@ -4,11 +4,12 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,16 +38,6 @@ inline std::vector<std::string> ReadLines(const std::string& path)
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
-    return lines;
-}
-
-// What the recording URL handlers were started with, in the order they started.
-inline std::vector<std::string> Opened(const std::string& log)
-{
-    std::vector<std::string> lines = ReadLines(log);
-    std::sort(lines.begin(), lines.end());
-    for (std::string& line : lines)
-        line.erase(0, 17);
     return lines;
 }
 
@@ -98,6 +89,17 @@ inline ClipData Named(const char* pszFormat, const std::string& bytes)
     return {::RegisterClipboardFormatA(pszFormat), bytes};
 }
 
+// Puts these formats on the clipboard, which this thread holds open.
+inline void PutOnClipboard(const std::vector<ClipData>& formats)
+{
+    for (const ClipData& data : formats) {
+        const HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, data.bytes.size());
+        data.bytes.copy(static_cast<char*>(::GlobalLock(h)), data.bytes.size());
+        ::GlobalUnlock(h);
+        ::SetClipboardData(data.nFormat, h);
+    }
+}
+
 // Puts these formats on the clipboard in one opening, in place of what it
 // held (no formats empty it), or beside it (bAdd), as a program does that
 // opens it a second time for a form it had left out.
@@ -107,12 +109,7 @@ inline bool SetClipboard(const std::vector<ClipData>& formats, bool bAdd = false
         return false;
     if (!bAdd)
         ::EmptyClipboard();
-    for (const ClipData& data : formats) {
-        const HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, data.bytes.size());
-        data.bytes.copy(static_cast<char*>(::GlobalLock(h)), data.bytes.size());
-        ::GlobalUnlock(h);
-        ::SetClipboardData(data.nFormat, h);
-    }
+    PutOnClipboard(formats);
     return ::CloseClipboard() != FALSE;
 }
 
@@ -139,16 +136,27 @@ public:
 
     // Goes without leaving the chain, as a viewer whose program crashed.
     void Die() { ::DestroyWindow(m_hWnd); }
+    // Leaves and joins again, keeping its next viewer, as programs that mend
+    // the chain do: the notification that joining brings goes on to it.
+    void Rejoin()
+    {
+        ::ChangeClipboardChain(m_hWnd, m_hWndNext);
+        ::SetClipboardViewer(m_hWnd);
+    }
 
     HWND m_hWndNext = nullptr;
     long m_nDraws = 0;
+    // How long a change waits here before it is passed on.
+    DWORD m_nPauseMs = 0;
     std::vector<std::pair<WPARAM, LPARAM>> m_changes;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_DRAWCLIPBOARD)
+        if (message == WM_DRAWCLIPBOARD) {
             ++m_nDraws;
+            ::Sleep(m_nPauseMs);
+        }
         else if (message == WM_CHANGECBCHAIN)
             m_changes.emplace_back(wParam, lParam);
         else
@@ -159,6 +167,39 @@ protected:
             ::SendMessageA(m_hWndNext, message, wParam, lParam);
         return 0;
     }
+};
+
+// A viewer of another program, on a thread of its own: once it has joined
+// the chain, body runs there. On destruction this thread's messages are
+// handled until that thread has ended, as its leaving the chain may send one.
+class ViewerThread {
+public:
+    explicit ViewerThread(std::function<void(ChainViewer&)> body)
+        : m_hJoined(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_thread([this, body] {
+              {
+                  ChainViewer viewer;
+                  m_hWnd = viewer.m_hWnd;
+                  ::SetEvent(m_hJoined);
+                  body(viewer);
+              }
+              m_bEnded = true;
+          })
+    {
+        ::WaitForSingleObject(m_hJoined, 5000);
+    }
+    ~ViewerThread()
+    {
+        PumpUntil([this] { return m_bEnded.load(); }, 30000);
+        m_thread.join();
+        ::CloseHandle(m_hJoined);
+    }
+
+    HWND m_hWnd = nullptr;
+
+private:
+    HANDLE m_hJoined;
+    std::atomic<bool> m_bEnded{false};
+    std::thread m_thread;
 };
 
 }  // namespace testutil
