@@ -3,9 +3,6 @@
 
 #include <objbase.h>
 
-#include <new>
-#include <utility>
-
 #include "app/search_app.h"
 #include "framework/cstring.h"
 #include "framework/win_app.h"
@@ -22,11 +19,10 @@ constexpr UINT kTrayIconId = 1;
 // The classic notify-icon record, understood by every shell.
 constexpr DWORD kRecordSize = NOTIFYICONDATAA_V1_SIZE;
 
-// Clipboard history and remote-desktop agents open the clipboard right after
-// each change too: one held that way is tried again this often, and given
-// up after about half a second.
-constexpr UINT kReadRetryMs = 50;
-constexpr int kReadTries = 10;
+// The shell may refuse an icon while it is busy, as at sign-in, and need not
+// say when it is ready: a refused one is offered again this often, for two minutes.
+constexpr UINT kIconRetryMs = 4000;
+constexpr int kIconTries = 30;
 
 // How long the next viewer gets to take a notification.
 constexpr UINT kPassOnTimeoutMs = 2000;
@@ -40,18 +36,15 @@ UINT TaskbarCreatedMessage()
 
 }  // namespace
 
+UINT CTrayWnd::ShowIconMessage()
+{
+    static const UINT message = ::RegisterWindowMessageA("TORVEN_QUILLFIND_SHOW_ICON");
+    return message;
+}
+
 BOOL CTrayWnd::Create()
 {
-    // One agent a session: a second would add a second icon and search every
-    // copy twice. The name is the session's, so each user has an agent.
-    m_instance.reset();
-    const HANDLE hInstance = ::CreateMutexA(nullptr, FALSE, "Local\\TORVEN_QUILLFIND");
-    const bool bFirst = hInstance && ::GetLastError() != ERROR_ALREADY_EXISTS;
-    m_instance.reset(hInstance);
-    if (bFirst && CreateEx(WS_EX_TOOLWINDOW, "TORVEN_QUILLFIND", 0, 0, 0, 0, 0, nullptr, nullptr))
-        return TRUE;
-    m_instance.reset();
-    return FALSE;
+    return CreateEx(WS_EX_TOOLWINDOW, kTitle, 0, 0, 0, 0, 0, nullptr, nullptr);
 }
 
 const MessageMap* CTrayWnd::GetMessageMap() const
@@ -80,6 +73,7 @@ int CTrayWnd::OnCreate(LPCREATESTRUCTA)
 
     m_nTrayIconId = kTrayIconId;
     m_bLeft = FALSE;
+    m_nIconTries = 0;
     LoadTrayIcons(AfxGetWindowDpi(m_hWnd));
     AddTrayIcon(IDI_ACTIVE);
     m_bMonitoring = FALSE;
@@ -93,6 +87,7 @@ int CTrayWnd::OnCreate(LPCREATESTRUCTA)
     ToggleMonitoring();
     m_bDialogOpen = FALSE;
 
+    m_watcher.Start();
     // Joining sends the first WM_DRAWCLIPBOARD before it returns: the text
     // already on the clipboard is read now, to be searched through the
     // shell since start-up has not finished, and it is not passed on, as
@@ -107,112 +102,31 @@ LRESULT CTrayWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDrawClipboard(wParam, lParam);
     else if (message == WM_CHANGECBCHAIN)
         OnChangeCbChain(wParam, lParam);
-    else if (message == TaskbarCreatedMessage() && message != 0) {
-        // The shell restarts its taskbar after a change of the display scale too.
-        LoadTrayIcons(AfxGetWindowDpi(m_hWnd));
-        AddTrayIcon(m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE);
-    }
+    else if (message != 0 && (message == TaskbarCreatedMessage() || message == ShowIconMessage()))
+        RestoreTrayIcon();
     return CWnd::WindowProc(message, wParam, lParam);
 }
 
-// The text is taken out at once, before another change can replace it, and
-// the news goes on down the chain at once too. The search waits for a
-// message of its own: the browser's automation server is another process,
-// and Windows refuses calls to it from a thread that is replying to another
-// program's sent message, as the viewer before this one sends it.
+// The news goes on down the chain at once, whatever becomes of the change.
 void CTrayWnd::OnDrawClipboard(WPARAM wParam, LPARAM lParam)
 {
-    if (m_bMonitoring) {
-        m_nReadTries = 0;
-        m_bReadAtStartUp = !theApp.IsStarted();
-        ReadChange();
-    }
+    m_watcher.OnDrawClipboard(m_bMonitoring);
     // A next viewer that hangs is not waited for: it misses this change.
     PassOn(WM_DRAWCLIPBOARD, wParam, lParam, SMTO_ABORTIFHUNG);
 }
 
-void CTrayWnd::ReadChange()
-{
-    ::KillTimer(m_hWnd, IDT_CLIPBOARD_RETRY);
-    m_dwChange = ::GetClipboardSequenceNumber();
-    try {
-        CWaitingCopy copy;
-        switch (ReadClipboardText(copy.text)) {
-        case ClipboardRead::kText:
-            copy.bStartUp = m_bReadAtStartUp;
-            m_waitingCopies.AddTail(std::move(copy));
-            PostMessage(WM_SEARCHCOPIES);
-            break;
-        case ClipboardRead::kHeld:
-            if (++m_nReadTries < kReadTries)
-                ::SetTimer(m_hWnd, IDT_CLIPBOARD_RETRY, kReadRetryMs, nullptr);
-            break;
-        case ClipboardRead::kNone:
-            break;
-        }
-    } catch (const std::bad_alloc&) {
-        // A copy too large for memory is not searched; later ones are.
-    }
-}
-
 void CTrayWnd::OnTimer(UINT_PTR nIDEvent)
 {
-    if (nIDEvent != IDT_CLIPBOARD_RETRY)
-        return;
-    ::KillTimer(m_hWnd, IDT_CLIPBOARD_RETRY);
-    // Once the clipboard has changed again, the change that was held is gone,
-    // and the new one is read on its own notification.
-    if (::GetClipboardSequenceNumber() == m_dwChange)
-        ReadChange();
+    ::KillTimer(m_hWnd, nIDEvent);
+    if (nIDEvent == IDT_CLIPBOARD_RETRY)
+        m_watcher.OnRetryTimer();
+    else if (nIDEvent == IDT_TRAY_ICON_RETRY)
+        AddTrayIcon(CurrentIconId());
 }
 
-// Searching lets messages in (a call into the browser's process, a box), and
-// a copy that arrives meanwhile waits behind the one under way, so copies are
-// searched one after another, in the order they came.
 void CTrayWnd::OnSearchCopies()
 {
-    if (m_bSearching)
-        return;
-    m_bSearching = TRUE;
-    for (CWaitingCopy copy; !m_bLeft && m_waitingCopies.RemoveHead(copy);) {
-        try {
-            if (!MaySearch(copy.text))
-                continue;
-            const SearchOutcome outcome = SearchClipboardText(copy.text, copy.bStartUp, m_bLeft);
-            if (FAILED(outcome.hrFirstFailure) || outcome.nUnsearched > 0)
-                ShowSearchBalloon(outcome);
-        } catch (const std::bad_alloc&) {
-            // Out of memory for the question or the balloon: the next copy goes on.
-        }
-    }
-    m_bSearching = FALSE;
-}
-
-// Copying a log or a page opens hundreds of windows at once, so a copy that
-// would open more than a handful asks first, as browsers do before opening
-// many tabs. Changes that arrive meanwhile wait their turn; the tray's menu
-// stays closed, as while a dialog is open.
-BOOL CTrayWnd::MaySearch(const CClipboardText& text)
-{
-    const int nLimit = theApp.GetSearchesBeforeAsking();
-    if (nLimit == 0)
-        return TRUE;
-    const int nSearches = CountSearches(text);
-    if (nSearches <= nLimit)
-        return TRUE;
-
-    CString format, question;
-    format.LoadString(IDS_ASK_BEFORE_SEARCHING);
-    question.FormatMessage(format, nSearches, static_cast<const char*>(theApp.GetSiteName(theApp.GetCurrentSiteIndex())));
-    const BOOL bDialogWasOpen = m_bDialogOpen;
-    m_bDialogOpen = TRUE;
-    // On top, but not taking the keyboard from the program the user is
-    // typing in, where an Enter meant for it would answer Yes.
-    const int nAnswer = MessageBox(question, AfxGetApp()->m_pszAppName, MB_YESNO | MB_ICONQUESTION | MB_TOPMOST);
-    m_bDialogOpen = bDialogWasOpen;
-    // The program may have ended while the box was open: closed, the box
-    // went with the window that owns it.
-    return nAnswer == IDYES && !m_bLeft;
+    m_watcher.SearchWaitingCopies();
 }
 
 // A next viewer that hangs must not hang this one.
@@ -240,11 +154,10 @@ void CTrayWnd::Leave()
     if (m_bLeft)
         return;
     m_bLeft = TRUE;
-    ::KillTimer(m_hWnd, IDT_CLIPBOARD_RETRY);
-    m_waitingCopies.RemoveAll();
+    m_watcher.Stop();
+    ::KillTimer(m_hWnd, IDT_TRAY_ICON_RETRY);
     ::ChangeClipboardChain(m_hWnd, m_hWndNextViewer);
     RemoveTrayIcon();
-    m_instance.reset();
 }
 
 void CTrayWnd::OnClose()
@@ -273,7 +186,7 @@ void CTrayWnd::OnTrayNotify(UINT, UINT nMouseMessage)
 {
     if (nMouseMessage == WM_LBUTTONDOWN)
         ToggleMonitoring();
-    else if (nMouseMessage == WM_RBUTTONDOWN && !m_bDialogOpen)
+    else if (nMouseMessage == WM_RBUTTONDOWN && !m_bDialogOpen && !m_watcher.IsSearching())
         ShowTrayMenu();
 }
 
@@ -298,7 +211,9 @@ void CTrayWnd::ShowTrayMenu()
 }
 
 // The dialogs run modally; while they do, the right button shows no menu, so
-// at most one of them is open.
+// at most one of them is open. Nor does it during a search, which lets
+// messages in: a dialog would hold up the rest of the copy, and its OK would
+// send the rest to another site.
 void CTrayWnd::OnOpenSettings()
 {
     m_bDialogOpen = TRUE;
@@ -318,6 +233,8 @@ void CTrayWnd::OnOpenVersion()
 void CTrayWnd::ToggleMonitoring()
 {
     m_bMonitoring = !m_bMonitoring;
+    if (!m_bMonitoring)
+        m_watcher.CancelRetry();
     UpdateTrayIcon();
 }
 
@@ -330,6 +247,11 @@ void CTrayWnd::LoadTrayIcons(UINT nDpi)
 {
     m_iconActive.reset(AfxLoadSizedIcon(IDI_ACTIVE, true, nDpi));
     m_iconInactive.reset(AfxLoadSizedIcon(IDI_INACTIVE, true, nDpi));
+}
+
+UINT CTrayWnd::CurrentIconId() const
+{
+    return m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE;
 }
 
 HICON CTrayWnd::TrayIcon(UINT nIconId) const
@@ -362,17 +284,33 @@ NOTIFYICONDATAA CTrayWnd::MakeRecord(UINT uFlags, UINT nIconId) const
     return nid;
 }
 
-// Also run when the shell restarts, so the icon comes back as it was.
+// An icon the shell already holds, as one added just before a time-out, is
+// brought up to date instead.
 void CTrayWnd::AddTrayIcon(UINT nIconId)
 {
     NOTIFYICONDATAA nid = MakeRecord(NIF_MESSAGE | NIF_ICON | NIF_TIP, nIconId);
     ::lstrcpynA(nid.szTip, AfxGetApp()->m_pszAppName, sizeof nid.szTip);
-    NotifyIcon(NIM_ADD, &nid);
+    if (NotifyIcon(NIM_ADD, &nid) || NotifyIcon(NIM_MODIFY, &nid))
+        ::KillTimer(m_hWnd, IDT_TRAY_ICON_RETRY);
+    else if (++m_nIconTries <= kIconTries)
+        ::SetTimer(m_hWnd, IDT_TRAY_ICON_RETRY, kIconRetryMs, nullptr);
+}
+
+// The shell restarted its taskbar, after a change of the display scale too,
+// or a second start asks, since without its icon the program can be neither
+// switched off nor ended: the icon comes back as it was.
+void CTrayWnd::RestoreTrayIcon()
+{
+    if (m_bLeft)
+        return;
+    LoadTrayIcons(AfxGetWindowDpi(m_hWnd));
+    m_nIconTries = 0;
+    AddTrayIcon(CurrentIconId());
 }
 
 void CTrayWnd::UpdateTrayIcon()
 {
-    NOTIFYICONDATAA nid = MakeRecord(NIF_MESSAGE | NIF_ICON, m_bMonitoring ? IDI_ACTIVE : IDI_INACTIVE);
+    NOTIFYICONDATAA nid = MakeRecord(NIF_MESSAGE | NIF_ICON, CurrentIconId());
     NotifyIcon(NIM_MODIFY, &nid);
 }
 

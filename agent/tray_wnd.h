@@ -5,17 +5,21 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "agent/clipboard_watcher.h"
 #include "framework/holders.h"
-#include "framework/list.h"
 #include "framework/wnd.h"
-#include "search/clipboard_text.h"
 
 struct SearchOutcome;
 
 class CTrayWnd : public CWnd {
 public:
+    // The title other programs, and a second start, find the agent by.
+    static constexpr const char* kTitle = "TORVEN_QUILLFIND";
+    // Posted by a second start: the icon is shown again, as the shell may
+    // have lost it.
+    static UINT ShowIconMessage();
+
     // A hidden tool window, neither on the taskbar nor in the task switcher.
-    // FALSE, with nothing made, when another agent runs in this session.
     virtual BOOL Create();
 
     void ToggleMonitoring();
@@ -25,6 +29,8 @@ public:
     // The image of IDI_ACTIVE or IDI_INACTIVE that the tray shows, at the
     // small-icon size of the display scale of the moment.
     HICON TrayIcon(UINT nIconId) const;
+    // One balloon per clipboard change whose search left something undone.
+    void ShowSearchBalloon(const SearchOutcome& outcome);
 
     UINT m_nTrayIconId = 0;
     BOOL m_bMonitoring = FALSE;
@@ -32,7 +38,8 @@ public:
     HWND m_hWndNextViewer = nullptr;
 
 protected:
-    // The clipboard-chain messages are handled here, ahead of the message map.
+    // The clipboard-chain messages and the registered ones are handled here,
+    // ahead of the message map.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     const MessageMap* GetMessageMap() const override;
 
@@ -54,36 +61,21 @@ protected:
     void ShowTrayMenu();
 
 private:
-    // A clipboard change's text, waiting for its search.
-    struct CWaitingCopy {
-        CClipboardText text;
-        // Read before start-up had finished: its searches go to the shell.
-        BOOL bStartUp = FALSE;
-    };
-
     void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
     void OnChangeCbChain(WPARAM wParam, LPARAM lParam);
-    void ReadChange();
-    // Whether a copy's searches may open: a copy that would open more of them
-    // than the settings allow asks the user first.
-    BOOL MaySearch(const CClipboardText& text);
     void PassOn(UINT message, WPARAM wParam, LPARAM lParam, UINT fuFlags) const;
     void Leave();
+    UINT CurrentIconId() const;
     void LoadTrayIcons(UINT nDpi);
     NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;
     void AddTrayIcon(UINT nIconId);
+    void RestoreTrayIcon();
     void RemoveTrayIcon();
-    void ShowSearchBalloon(const SearchOutcome& outcome);
 
-    CKernelHandle m_instance;
+    CClipboardWatcher m_watcher{*this};
     CIconHandle m_iconActive;
     CIconHandle m_iconInactive;
-    CList<CWaitingCopy> m_waitingCopies;
-    BOOL m_bSearching = FALSE;
     BOOL m_bLeft = FALSE;
-    // The change a held clipboard is tried again for, the tries so far, and
-    // whether it came before start-up had finished.
-    DWORD m_dwChange = 0;
-    int m_nReadTries = 0;
-    BOOL m_bReadAtStartUp = FALSE;
+    // The tries at adding an icon the shell refused.
+    int m_nIconTries = 0;
 };

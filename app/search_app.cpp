@@ -20,12 +20,27 @@ CString LoadText(UINT nId)
 
 BOOL CSearchApp::InitInstance()
 {
+    // One agent a session: a second would add a second icon and search every
+    // copy twice. The name is the session's, so each user has an agent. A
+    // second start changes nothing but the running agent's icon, which it
+    // asks to be shown again: a user starts the program again when the icon
+    // is missing.
+    m_instance.reset();
+    const HANDLE hInstance = ::CreateMutexA(nullptr, FALSE, "Local\\TORVEN_QUILLFIND");
+    const bool bFirst = hInstance && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    m_instance.reset(hInstance);
+    if (!bFirst) {
+        m_instance.reset();
+        if (const HWND hWndAgent = ::FindWindowA(nullptr, CTrayWnd::kTitle))
+            ::PostMessageA(hWndAgent, CTrayWnd::ShowIconMessage(), 0, 0);
+        return FALSE;
+    }
+
     Enable3dControls();
     SetAppName("Torven - Quill to Find");
 
     // Creating the window already reads what is on the clipboard, while
-    // m_bStarted is still FALSE. It is not made when another agent runs: a
-    // second start ends at once, having changed nothing.
+    // m_bStarted is still FALSE.
     m_pMainWnd = &m_wndAgent;
     if (!m_wndAgent.Create()) {
         m_pMainWnd = nullptr;

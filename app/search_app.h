@@ -3,6 +3,7 @@
 
 #include "agent/tray_wnd.h"
 #include "framework/cstring.h"
+#include "framework/holders.h"
 #include "framework/win_app.h"
 
 class CSearchApp : public CWinApp {
@@ -53,6 +54,8 @@ public:
 
 private:
     BOOL m_bStarted = FALSE;
+    // Held for the life of the process by the one agent of the session.
+    CKernelHandle m_instance;
 
 public:
     CTrayWnd m_wndAgent;

@@ -50,6 +50,7 @@ add_library(qf_app OBJECT
   framework/dialog.cpp
   framework/wnd.cpp
   framework/win_app.cpp
+  agent/clipboard_watcher.cpp
   agent/tray_wnd.cpp
   app/search_app.cpp
   search/clipboard_search.cpp

@@ -60,5 +60,6 @@
 // Posted by the agent window to itself: the copies that wait are searched.
 #define WM_SEARCHCOPIES (WM_APP + 0x259)
 
-// The agent window's timer that tries a held clipboard again.
+// The agent window's timers: a held clipboard, and an icon the shell refused, tried again.
 #define IDT_CLIPBOARD_RETRY 1
+#define IDT_TRAY_ICON_RETRY 2

@@ -162,48 +162,70 @@ TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
     }
 }
 
-// The viewer before the agent sends it the change from another thread, as
-// another program would; a call into the browser's process is refused while
-// that message is being answered, so the search must come after it.
-TEST_F(SearchTest, AChangeSentByAnotherViewerIsSearchedOnceItsMessageIsAnswered)
+// Another program's thread writes the clipboard and keeps it open for a
+// while, then writes pszThen (if any) before it lets go.
+std::thread WriteAndHold(const char* pszText, DWORD nHoldMs, const char* pszThen)
 {
-    const HANDLE hJoined = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<bool> bDone(false);
-    std::thread front([&] {
-        ChainViewer viewer;
-        ::SetEvent(hJoined);
-        PumpUntil([&] { return bDone.load(); }, 10000);
-    });
-    ::WaitForSingleObject(hJoined, 5000);
-    Copy("sent");
-    bDone = true;
-    front.join();
-    ::CloseHandle(hJoined);
-    EXPECT_EQ(Strings{Google("%73%65%6E%74")}, m_recorders.Navigated());
-}
-
-TEST_F(SearchTest, AClipboardHeldForAMomentIsSearchedOnceFreeAndPassedOnAtOnce)
-{
-    Copy("held");
-    const HANDLE hHeld = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread holder([&] {
+    return std::thread([=] {
+        SetClipboard(pszText);
         // With a window: Wine lets anyone open a clipboard held without one.
         const HWND hWnd = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         ::OpenClipboard(hWnd);
-        ::SetEvent(hHeld);
-        ::Sleep(300);
+        ::Sleep(nHoldMs);
+        if (pszThen) {
+            ::EmptyClipboard();
+            PutOnClipboard({Text(pszThen)});
+        }
         ::CloseClipboard();
         ::DestroyWindow(hWnd);
     });
-    ::WaitForSingleObject(hHeld, 5000);
-    // As when a change is announced just after another program opened the clipboard.
-    m_agent.SendMessage(WM_DRAWCLIPBOARD);
-    EXPECT_EQ(2, m_viewer->m_nDraws);
-    EXPECT_EQ(1, m_recorders.Released());
+}
+
+// A clipboard history ahead of the agent in the chain hears of each change
+// first and passes it on from a thread of its own, after reading it: a call
+// into the browser's process is refused while that message is answered, and
+// the clipboard may still be held.
+TEST_F(SearchTest, EachChangeIsSearchedOnceAfterItsMessageAndOnceTheClipboardIsFree)
+{
+    std::atomic<bool> bDone(false);
+    const ViewerThread front([&](ChainViewer& viewer) {
+        viewer.m_nPauseMs = 300;
+        PumpUntil([&] { return bDone.load(); }, 10000);
+    });
+    std::thread holder = WriteAndHold("held", 600, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 1; }));
+    EXPECT_EQ(0, m_recorders.Released()) << "the change went on at once, before the clipboard was free";
     holder.join();
-    EXPECT_TRUE(PumpUntil([&] { return m_recorders.Released() == 2; }, 1000));
-    EXPECT_EQ(Strings(2, Google("%68%65%6C%64")), m_recorders.Navigated());
-    ::CloseHandle(hHeld);
+    // Changed again while held: the change that was held is gone, and the
+    // new one is searched once, from its own notification.
+    holder = WriteAndHold("gone", 500, "newer");
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 3; }));
+    PumpUntil([] { return false; }, 300);
+    holder.join();
+    // Held while monitoring is switched off: not read once free.
+    holder = WriteAndHold("off", 400, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 4; }));
+    Notify(WM_LBUTTONDOWN);
+    holder.join();
+    PumpUntil([] { return false; }, 300);
+    bDone = true;
+    EXPECT_EQ((Strings{Google("%68%65%6C%64"), Google("%6E%65%77%65%72")}), m_recorders.Navigated());
+}
+
+// A viewer that leaves and rejoins passes on the notification of its
+// joining: nothing has changed, and nothing is searched again.
+TEST_F(SearchTest, ANotificationWithoutAChangeSearchesNothing)
+{
+    Copy("private");
+    ChainViewer front;
+    Notify(WM_LBUTTONDOWN);
+    Copy("copied while off");
+    Notify(WM_LBUTTONDOWN);
+    for (int i = 0; i < 2; ++i)
+        front.Rejoin();
+    Copy("next");
+    EXPECT_EQ((Strings{Google("%70%72%69%76%61%74%65"), Google("%6E%65%78%74")}), m_recorders.Navigated());
+    EXPECT_EQ(5, m_viewer->m_nDraws) << "every notification is passed on";
 }
 
 // The copying program's own Unicode text is read, whatever order its forms
