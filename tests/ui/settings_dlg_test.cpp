@@ -179,6 +179,7 @@ TEST_F(SettingsDlgTest, EditsStayWithTheirRowsAndOkSavesThemForTheNextSearch)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.box);
+        const CString first = (theApp.*c.read)(0);
         Run({[&](Dlg& d) {
             d.Pick(2);
             const std::string sample = d.Text(IDC_SAMPLE_EDIT);
@@ -195,6 +196,7 @@ TEST_F(SettingsDlgTest, EditsStayWithTheirRowsAndOkSavesThemForTheNextSearch)
             d.Type(c.box, "typed on 4");
             Dlg::Key(VK_RETURN);
         }});
+        EXPECT_EQ(first, (theApp.*c.read)(0));
         EXPECT_EQ(CString("typed on 3"), (theApp.*c.read)(2));
         EXPECT_EQ(CString("typed on 4"), (theApp.*c.read)(3));
     }
@@ -223,10 +225,11 @@ TEST_F(SettingsDlgTest, OkWithoutEditsLeavesEveryValueReadingAsItDid)
 {
     const std::string kLong(9000, 'v');
     SettingsFile::Write("[Url Setting]\r\nWWW Search Site 1 Right=\" &x=1 \"\r\nWWW Search Site 1 Left=" + kLong +
-                        "\r\nWWW Search Site Name 1=\"'q'\"\r\nWWW Search Site Name 2=\"a\" b\r\n");
+                        "\r\nWWW Search Site Name 1=\"'q'\"\r\nWWW Search Site Name 2=\"a\" b\r\nWWW Search Site Name 3=\"c \"\r\n");
     Run({[](Dlg& d) { d.Click(IDOK); }});
-    EXPECT_EQ(std::vector<CString>({" &x=1 ", kLong.c_str(), "'q'", "\"a\" b"}),
-              std::vector<CString>({theApp.GetSiteRight(0), theApp.GetSiteLeft(0), theApp.GetSiteName(0), theApp.GetSiteName(1)}));
+    EXPECT_EQ(std::vector<CString>({" &x=1 ", kLong.c_str(), "'q'", "\"a\" b", "c "}),
+              std::vector<CString>({theApp.GetSiteRight(0), theApp.GetSiteLeft(0), theApp.GetSiteName(0), theApp.GetSiteName(1),
+                                    theApp.GetSiteName(2)}));
     EXPECT_EQ(std::string::npos, SettingsFile::Read().find("Browser")) << "a choice not changed is not written";
 }
 
