@@ -1,8 +1,8 @@
 // Drives Quillfind.exe and the tray baseline from outside: start-up time, idle
 // CPU, memory, handles and windows, and changes that fail to travel the chain.
 //
-//   qf_bench_driver startup PROGRAM BASELINE RUNS
-//       Starts each program RUNS times, alternating, and times CreateProcess
+//   qf_bench_driver startup PROGRAM BASELINE RUNS [BASELINE_WITH_CALLS]
+//       Starts each program RUNS times, in turn, and times CreateProcess
 //       until the program's window heads the clipboard viewer chain.
 //   qf_bench_driver resident PROGRAM BASELINE IDLE_SECONDS
 //       Starts both for good, lets them idle, then makes ten 100-line copies
@@ -121,15 +121,18 @@ public:
 
 // Starts each program in turn and times CreateProcess until it heads the
 // chain. Both add their icon before they join, so it must be there by then.
-int Startup(const std::string& program, const std::string& baseline, int runs)
+int Startup(const std::vector<std::string>& paths, int runs)
 {
     testutil::SetClipboard(std::vector<testutil::ClipData>());
-    const std::string paths[] = {program, baseline}, names[] = {"program", "baseline"};
-    int icons[2] = {}, failures = 0;
-    std::vector<double> ms[2];
-    // Alternating, after one start of each that pays for loading from disk and is not counted.
-    for (int i = 0; i < 2 * runs + 2; ++i) {
-        const int which = (i + i / 2) % 2;
+    const std::string names[] = {"program", "baseline", "baseline_calls"};
+    const int n = static_cast<int>(paths.size());
+    std::vector<int> icons(n);
+    int failures = 0;
+    std::vector<std::vector<double>> ms(n);
+    // In turn, the order changing every round, after one start of each that
+    // pays for loading from disk and is not counted.
+    for (int i = 0; i < n * (runs + 1); ++i) {
+        const int which = (i + i / n) % n;
         const double t0 = bench::NowUs();
         const Process process(paths[which]);
         const double elapsed = (bench::NowUs() - t0) / 1000;
@@ -139,7 +142,7 @@ int Startup(const std::string& program, const std::string& baseline, int runs)
         nid.uID = kIconId;
         const bool bIcon = process.m_hWnd && ::Shell_NotifyIconA(NIM_MODIFY, &nid);
         const bool bClosed = process.m_hWnd && process.Close();
-        if (i < 2)
+        if (i < n)
             continue;
         icons[which] += bIcon;
         failures += !bClosed;
@@ -147,7 +150,7 @@ int Startup(const std::string& program, const std::string& baseline, int runs)
             ms[which].push_back(elapsed);
     }
     Print("startup.failures", failures);
-    for (int which = 0; which < 2; ++which) {
+    for (int which = 0; which < n; ++which) {
         Print("startup." + names[which] + "_ms", bench::Median(ms[which]));
         Print("startup." + names[which] + "_min_ms", bench::Least(ms[which]));
         Print("startup." + names[which] + "_icons", icons[which]);
@@ -263,9 +266,16 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
 
 int main(int argc, char** argv)
 {
-    const std::string mode = argc == 5 ? argv[1] : "";
-    if (mode == "startup" || mode == "resident")
-        return (mode == "startup" ? Startup : Resident)(argv[2], argv[3], std::atoi(argv[4]));
-    std::fprintf(stderr, "usage: qf_bench_driver startup|resident PROGRAM BASELINE RUNS|IDLE_SECONDS\n");
+    const std::string mode = argc >= 5 ? argv[1] : "";
+    if (mode == "startup" && argc <= 6) {
+        std::vector<std::string> paths = {argv[2], argv[3]};
+        if (argc == 6)
+            paths.push_back(argv[5]);
+        return Startup(paths, std::atoi(argv[4]));
+    }
+    if (mode == "resident" && argc == 5)
+        return Resident(argv[2], argv[3], std::atoi(argv[4]));
+    std::fprintf(stderr, "usage: qf_bench_driver startup PROGRAM BASELINE RUNS [BASELINE_WITH_CALLS]\n"
+                         "       qf_bench_driver resident PROGRAM BASELINE IDLE_SECONDS\n");
     return 2;
 }

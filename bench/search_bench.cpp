@@ -2,7 +2,10 @@
 // the recording automation server, beside the profile reads and automation
 // calls each line needs, under every settings file on the same copies.
 //
-//   qf_bench_search REPEATS
+//   qf_bench_search REPEATS LAUNCHER
+//
+// LAUNCHER (bench/launcher.cpp), copied as chrome.exe and made the https
+// handler, stands in for the user's default browser on its road.
 //
 // Prints "name value" lines on stdout, "search.SETTINGS.COPY.FIGURE" for the
 // copies; bench/run turns them into the table. Run with FAKE_BROWSER_* unset:
@@ -232,6 +235,57 @@ int MeasureRound(Measurement& m, const testutil::ChainViewer& sentinel, CTrayWnd
     return failures;
 }
 
+// The own-browser road: a copy of 15 lines to the last of its launchers,
+// each taking about 100 ms to hand its address over and waited for before
+// the next starts, so that the windows open in line order. Beside it, the
+// floor: the same launcher started 15 times by the bench, each waited for.
+// Returns the failures: launches that did not arrive in line order.
+int MeasureOwnBrowser(const testutil::ChainViewer& sentinel, const std::string& launcher, int repeats)
+{
+    char dir[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, dir);
+    const std::string browser = dir + std::string("chrome.exe"), command = "\"" + browser + "\" \"%1\"";
+    ::CopyFileA(launcher.c_str(), browser.c_str(), FALSE);
+    ::RegSetValueA(HKEY_LOCAL_MACHINE, "Software\\Classes\\https\\shell\\open\\command", REG_SZ, command.c_str(),
+                   static_cast<DWORD>(command.size()));
+    theApp.m_pszProfileName = "qf_bench_browser.INI";
+    theApp.WriteSettingString(IDS_SECTION, IDS_KEY_SEARCHES_BEFORE_ASKING, "0");
+    theApp.SetDefaultBrowserUsed(TRUE);
+    std::string text;
+    for (int i = 10; i < 25; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    const std::string log = testutil::FreshFile("qf_bench_launcher.log");
+    ::SetEnvironmentVariableA("QF_BENCH_LAUNCHER_LOG", log.c_str());
+    std::vector<double> copy, floor;
+    int failures = 0;
+    for (int r = 0; r < repeats; ++r) {
+        ::DeleteFileA(log.c_str());
+        copy.push_back(TimedChange(sentinel, text) / 1000);
+        const std::vector<std::string> arrived = testutil::ReadLines(log);
+        for (size_t i = 0; i < 15; ++i) {
+            const CString query = PercentEncodeAll(("line " + std::to_string(10 + i)).c_str());
+            failures += i >= arrived.size() || arrived[i].find(static_cast<const char*>(query)) == std::string::npos;
+        }
+        const double t0 = NowUs();
+        for (int i = 0; i < 15; ++i) {
+            STARTUPINFOA si = {};
+            si.cb = sizeof si;
+            PROCESS_INFORMATION pi = {};
+            std::string line = "\"" + browser + "\" --new-window \"http://q/\"";
+            if (::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+                ::WaitForSingleObject(pi.hProcess, INFINITE);
+                ::CloseHandle(pi.hThread);
+                ::CloseHandle(pi.hProcess);
+            }
+        }
+        floor.push_back((NowUs() - t0) / 1000);
+    }
+    bench::Print("browser.copy_ms", bench::Median(copy));
+    bench::Print("browser.floor_ms", bench::Median(floor));
+    bench::Print("browser.failures", failures);
+    return failures;
+}
+
 // Microseconds per Wine server call, the unit most of the reads and the
 // automation server's activation are made of, and the one that varies most
 // between runs on the same machine.
@@ -244,7 +298,7 @@ double ServerCallUs()
     return (NowUs() - t0) / 2000;
 }
 
-int Run(int repeats)
+int Run(int repeats, const std::string& launcher)
 {
     testutil::SetClipboard(std::vector<testutil::ClipData>());
     bench::Print("env.server_call_start_us", ServerCallUs());
@@ -299,6 +353,7 @@ int Run(int repeats)
             bench::Print(m.Prefix() + figure.first, bench::Median(figure.second));
     }
     bench::Print("search.failures", failures);
+    failures += MeasureOwnBrowser(sentinel, launcher, repeats);
     bench::Print("env.server_call_end_us", ServerCallUs());
     agent.SendMessage(WM_CLOSE);
     return failures == 0 ? 0 : 1;
@@ -310,5 +365,7 @@ int main(int argc, char** argv)
 {
     if (!AfxWinInit(::GetModuleHandleA(nullptr)))
         return 1;
-    return Run(argc > 1 ? std::max(1, std::atoi(argv[1])) : 5);
+    if (argc != 3)
+        return 2;
+    return Run(std::max(1, std::atoi(argv[1])), argv[2]);
 }
