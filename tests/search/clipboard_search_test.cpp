@@ -162,16 +162,16 @@ TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
     }
 }
 
-// Another program's thread writes the clipboard and keeps it open for a
-// while, then writes pszThen (if any) before it lets go.
-std::thread WriteAndHold(const char* pszText, DWORD nHoldMs, const char* pszThen)
+// Another program's thread writes the clipboard and keeps it open until
+// hGo is set, then writes pszThen (if any) before it lets go.
+std::thread WriteAndHold(const char* pszText, HANDLE hGo, const char* pszThen)
 {
     return std::thread([=] {
-        SetClipboard(pszText);
         // With a window: Wine lets anyone open a clipboard held without one.
         const HWND hWnd = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        SetClipboard(pszText);
         ::OpenClipboard(hWnd);
-        ::Sleep(nHoldMs);
+        ::WaitForSingleObject(hGo, 5000);
         if (pszThen) {
             ::EmptyClipboard();
             PutOnClipboard({Text(pszThen)});
@@ -192,20 +192,25 @@ TEST_F(SearchTest, EachChangeIsSearchedOnceAfterItsMessageAndOnceTheClipboardIsF
         viewer.m_nPauseMs = 300;
         PumpUntil([&] { return bDone.load(); }, 10000);
     });
-    std::thread holder = WriteAndHold("held", 600, nullptr);
+    const CKernelHandle go(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    std::thread holder = WriteAndHold("held", go.get(), nullptr);
     EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 1; }));
     EXPECT_EQ(0, m_recorders.Released()) << "the change went on at once, before the clipboard was free";
+    ::SetEvent(go.get());
     holder.join();
-    // Changed again while held: the change that was held is gone, and the
-    // new one is searched once, from its own notification.
-    holder = WriteAndHold("gone", 500, "newer");
+    EXPECT_TRUE(PumpUntil([&] { return m_recorders.Released() == 1; }));
+    // Changed again while held, and announced late: the change that was held
+    // is gone, and the new one is searched once, from its own notification.
+    holder = WriteAndHold("gone", go.get(), "newer");
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 2; }));
+    ::SetEvent(go.get());
     EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 3; }));
-    PumpUntil([] { return false; }, 300);
     holder.join();
     // Held while monitoring is switched off: not read once free.
-    holder = WriteAndHold("off", 400, nullptr);
+    holder = WriteAndHold("off", go.get(), nullptr);
     EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 4; }));
     Notify(WM_LBUTTONDOWN);
+    ::SetEvent(go.get());
     holder.join();
     PumpUntil([] { return false; }, 300);
     bDone = true;
