@@ -52,6 +52,7 @@ add_library(qf_app OBJECT
   framework/win_app.cpp
   agent/tray_wnd.cpp
   app/search_app.cpp
+  app/startup_shortcut.cpp
   search/clipboard_search.cpp
   search/clipboard_text.cpp
   search/default_browser.cpp
