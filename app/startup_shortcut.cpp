@@ -32,7 +32,7 @@ bool GetShortcutPath(DWORD dwFlags, wchar_t (&path)[MAX_PATH])
            ::PathCombineW(path, folder.get(), kShortcutName);
 }
 
-bool CreateShortcut(CComRef<IShellLinkW>& link, CComRef<IPersistFile>& file)
+bool NewShellLink(CComRef<IShellLinkW>& link, CComRef<IPersistFile>& file)
 {
     return SUCCEEDED(::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
                                         reinterpret_cast<void**>(link.Receive()))) &&
@@ -48,7 +48,7 @@ BOOL IsStartedWithWindows()
     wchar_t path[MAX_PATH], target[MAX_PATH], executable[MAX_PATH];
     CComRef<IShellLinkW> link;
     CComRef<IPersistFile> file;
-    return GetShortcutPath(0, path) && CreateShortcut(link, file) && SUCCEEDED(file.get()->Load(path, STGM_READ)) &&
+    return GetShortcutPath(0, path) && NewShellLink(link, file) && SUCCEEDED(file.get()->Load(path, STGM_READ)) &&
            SUCCEEDED(link.get()->GetPath(target, MAX_PATH, nullptr, 0)) &&
            ::GetModuleFileNameW(nullptr, executable, MAX_PATH) &&
            ::CompareStringOrdinal(target, -1, executable, -1, TRUE) == CSTR_EQUAL;
@@ -68,7 +68,7 @@ BOOL SetStartedWithWindows(BOOL bStarted)
     ::MultiByteToWideChar(CP_ACP, 0, AfxGetApp()->m_pszAppName, -1, description, MAX_PATH);
     CComRef<IShellLinkW> link;
     CComRef<IPersistFile> file;
-    return CreateShortcut(link, file) && SUCCEEDED(link.get()->SetPath(executable)) &&
+    return NewShellLink(link, file) && SUCCEEDED(link.get()->SetPath(executable)) &&
            SUCCEEDED(link.get()->SetWorkingDirectory(folder)) && SUCCEEDED(link.get()->SetDescription(description)) &&
            SUCCEEDED(file.get()->Save(path, TRUE));
 }
