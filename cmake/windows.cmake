@@ -53,6 +53,7 @@ add_library(qf_app OBJECT
   agent/clipboard_watcher.cpp
   agent/tray_wnd.cpp
   app/search_app.cpp
+  app/startup_shortcut.cpp
   search/clipboard_search.cpp
   search/clipboard_text.cpp
   search/default_browser.cpp

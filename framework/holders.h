@@ -1,4 +1,4 @@
-// Owning holders for handles, COM references, automation strings and variants.
+// Owning holders for handles, COM references, COM-allocated strings, automation strings and variants.
 #pragma once
 
 #include <windows.h>
@@ -72,6 +72,13 @@ struct BstrTraits {
     static void Free(BSTR s) { ::SysFreeString(s); }
 };
 using CBstr = CUniqueHandle<BstrTraits>;
+
+// A string that a COM or shell function allocated for its caller.
+struct TaskMemStringTraits {
+    using Handle = PWSTR;
+    static void Free(PWSTR s) { ::CoTaskMemFree(s); }
+};
+using CTaskMemString = CUniqueHandle<TaskMemStringTraits>;
 
 template <class I>
 struct ComTraits {

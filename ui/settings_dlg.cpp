@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/search_app.h"
+#include "app/startup_shortcut.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
@@ -60,6 +61,7 @@ void CSettingsDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_NAME_EDIT, m_strName);
     DDX_Check(pDX, IDC_UTF8_CHECK, m_bUtf8);
     DDX_Check(pDX, IDC_DEFAULT_BROWSER_CHECK, m_bDefaultBrowser);
+    DDX_Check(pDX, IDC_START_WITH_WINDOWS_CHECK, m_bStartWithWindows);
 }
 
 BOOL CSettingsDlg::OnInitDialog()
@@ -87,6 +89,7 @@ BOOL CSettingsDlg::OnInitDialog()
     if (m_comboSite.SetCurSel(theApp.GetCurrentSiteIndex()) == CB_ERR)
         m_comboSite.SetCurSel(0);
     m_bDefaultBrowser = theApp.IsDefaultBrowserUsed();
+    m_bStartWithWindows = IsStartedWithWindows();
     m_nShownRow = -1;
     ShowSelectedSite();
     return TRUE;
@@ -183,6 +186,9 @@ void CSettingsDlg::OnOK()
     }
     if (m_bDefaultBrowser != theApp.IsDefaultBrowserUsed())
         check(theApp.SetDefaultBrowserUsed(m_bDefaultBrowser));
+    // Another copy's shortcut reads as unchecked: left unchecked, it stays.
+    if (m_bStartWithWindows != IsStartedWithWindows())
+        check(SetStartedWithWindows(m_bStartWithWindows));
     // Every write is tried, so one that fails does not hold back the rest;
     // the dialog stays open with its table, for another try or for Cancel.
     if (!bSaved) {

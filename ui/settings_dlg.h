@@ -34,6 +34,9 @@ public:
     BOOL m_bSiteUtf8[kTableRows] = {};
     // The check box IDC_DEFAULT_BROWSER_CHECK, for every site.
     BOOL m_bDefaultBrowser = FALSE;
+    // The check box IDC_START_WITH_WINDOWS_CHECK: whether the Startup folder
+    // starts this executable.
+    BOOL m_bStartWithWindows = FALSE;
 
 protected:
     const MessageMap* GetMessageMap() const override;

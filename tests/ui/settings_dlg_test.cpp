@@ -1,5 +1,7 @@
 // The settings dialog and the about box, opened from the tray's commands and
 // handled from inside their modal loops as a user would.
+#include <shlobj.h>
+
 #include "tests/support/agent_test.h"
 
 namespace {
@@ -10,6 +12,36 @@ const char kSettingsTitle[] = "Quill To Find \x90\xDD\x92\xE8";                 
 const char kAboutTitle[] = "Quillfind\x82\xCC\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";  // のﾊﾞｰｼﾞｮﾝ情報
 const char kQuery[] = "\x8C\x9F\x8D\xF5\x8C\xEA";                                           // 検索語
 const char kGoogleLeft[] = "http://www.google.co.jp/search?q=";
+// This test program, in capitals as a shortcut may spell it, and another copy of the program.
+const std::wstring kThisExe = [] {
+    wchar_t path[MAX_PATH] = {};
+    return std::wstring(path, ::CharUpperBuffW(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH)));
+}();
+const std::wstring kOtherCopy = L"C:\\OTHER\\QUILLFIND.EXE";
+// The program's shortcut in the Startup folder, found by the older road.
+const std::string kStartupShortcut = [] {
+    char folder[MAX_PATH] = {};
+    ::SHGetFolderPathA(nullptr, CSIDL_STARTUP | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return folder + std::string("\\Quillfind.lnk");
+}();
+
+// Where that shortcut leads, in capitals, or "" without one. It is taken out,
+// and one that leads to pszPlant, if any, put in its place.
+std::wstring StartupTarget(const wchar_t* pszPlant = L"")
+{
+    const std::wstring path(kStartupShortcut.begin(), kStartupShortcut.end());  // ASCII in the test prefix
+    CComRef<IShellLinkW> link;
+    CComRef<IPersistFile> file;
+    ::CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Receive()));
+    link.get()->QueryInterface(IID_PPV_ARGS(file.Receive()));
+    wchar_t target[MAX_PATH] = {};
+    file.get()->Load(path.c_str(), STGM_READ);
+    link.get()->GetPath(target, MAX_PATH, nullptr, 0);
+    ::DeleteFileW(path.c_str());
+    if (*pszPlant && SUCCEEDED(link.get()->SetPath(pszPlant)))
+        file.get()->Save(path.c_str(), TRUE);
+    return ::CharUpperW(target);
+}
 
 POINT Centre(HWND hWnd)
 {
@@ -102,9 +134,9 @@ protected:
     }
 };
 
-// Each opening shows the file as it is, and Cancel, Escape or the close box
-// drop what was edited.
-TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWritesNothing)
+// Each opening shows the file and the Startup folder as they are, and Cancel,
+// Escape or the close box drop what was edited; OK then turns the start-up box.
+TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNothingThatOkWrites)
 {
     const struct {
         const char* settings;
@@ -112,11 +144,12 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWr
         const char* name;
         const char* left;
         const char* right;
+        std::wstring startup;
         std::function<void(Dlg&)> close;
     } cases[] = {
-        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", [](Dlg& d) { d.Click(IDCANCEL); }},
-        {"Current Url Index=9\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", [](Dlg&) { Dlg::Key(VK_ESCAPE); }},  // 未定
-        {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=",
+        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", [](Dlg& d) { d.Click(IDCANCEL); }},
+        {"Current Url Index=9\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", kOtherCopy, [](Dlg&) { Dlg::Key(VK_ESCAPE); }},  // 未定
+        {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe,
          [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     for (const auto& c : cases) {
@@ -124,8 +157,10 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWr
         if (c.settings)
             SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
         const std::string before = SettingsFile::Read();
+        StartupTarget(c.startup.c_str());
         Run({[&](Dlg& d) {
             EXPECT_EQ(c.row, d.Row());
+            EXPECT_EQ(c.startup == kThisExe ? BST_CHECKED : BST_UNCHECKED, d.Send(IDC_START_WITH_WINDOWS_CHECK, BM_GETCHECK));
             EXPECT_EQ(std::string(c.name) + c.left + c.right + c.left + kQuery + c.right,
                       d.Text(IDC_NAME_EDIT) + d.Text(IDC_LEFT_EDIT) + d.Text(IDC_RIGHT_EDIT) + d.Text(IDC_SAMPLE_EDIT));
             EXPECT_EQ(d.Item(IDC_SITE_COMBO), ::GetFocus());
@@ -134,13 +169,13 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWr
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 9, reinterpret_cast<LPARAM>(last));
             EXPECT_EQ("  1 | 10 |10", std::string(first) + "|" + last + "|" + std::to_string(d.Send(IDC_SITE_COMBO, CB_GETCOUNT)));
-            // Tab goes from the list through the UTF-8 box, the name, the two parts and the browser box to the
-            // buttons and the sample.
+            // Tab goes from the list through the UTF-8 box, the name, the two parts and the browser and
+            // start-up boxes to the buttons and the sample.
             std::vector<int> order;
-            for (HWND h = d.Item(IDC_SITE_COMBO); order.size() < 9; h = ::GetNextDlgTabItem(d.h, h, FALSE))
+            for (HWND h = d.Item(IDC_SITE_COMBO); order.size() < 10; h = ::GetNextDlgTabItem(d.h, h, FALSE))
                 order.push_back(::GetDlgCtrlID(h));
             EXPECT_EQ((std::vector<int>{IDC_SITE_COMBO, IDC_UTF8_CHECK, IDC_NAME_EDIT, IDC_LEFT_EDIT, IDC_RIGHT_EDIT,
-                                        IDC_DEFAULT_BROWSER_CHECK, IDOK, IDCANCEL, IDC_SAMPLE_EDIT}),
+                                        IDC_DEFAULT_BROWSER_CHECK, IDC_START_WITH_WINDOWS_CHECK, IDOK, IDCANCEL, IDC_SAMPLE_EDIT}),
                       order);
 
             EXPECT_EQ(m_agent.m_hWnd, ::GetWindow(d.h, GW_OWNER));
@@ -159,11 +194,16 @@ TEST_F(SettingsDlgTest, OpensOnTheStoredRowOverTheDisabledHiddenAgentAndCancelWr
                  d.Type(IDC_NAME_EDIT, "edited");
                  d.Pick(5);
                  d.Type(IDC_RIGHT_EDIT, "edited");
+                 d.Click(IDC_START_WITH_WINDOWS_CHECK);
                  c.close(d);
              }});
         EXPECT_TRUE(::IsWindowEnabled(m_agent.m_hWnd));
         EXPECT_FALSE(m_agent.m_bDialogOpen);
         EXPECT_EQ(before, SettingsFile::Read());
+        EXPECT_EQ(c.startup, StartupTarget(c.startup.c_str()));
+        // Checked, the shortcut leads here, in place of another copy's; unchecked, it is gone.
+        Run({[](Dlg& d) { d.Click(IDC_START_WITH_WINDOWS_CHECK); d.Click(IDOK); }});
+        EXPECT_EQ(c.startup == kThisExe ? L"" : kThisExe, StartupTarget());
     }
 }
 
@@ -226,7 +266,9 @@ TEST_F(SettingsDlgTest, OkWithoutEditsLeavesEveryValueReadingAsItDid)
     const std::string kLong(9000, 'v');
     SettingsFile::Write("[Url Setting]\r\nWWW Search Site 1 Right=\" &x=1 \"\r\nWWW Search Site 1 Left=" + kLong +
                         "\r\nWWW Search Site Name 1=\"'q'\"\r\nWWW Search Site Name 2=\"a\" b\r\nWWW Search Site Name 3=\"c \"\r\n");
+    StartupTarget(kOtherCopy.c_str());
     Run({[](Dlg& d) { d.Click(IDOK); }});
+    EXPECT_EQ(kOtherCopy, StartupTarget()) << "another copy's shortcut is not this one's to remove";
     EXPECT_EQ(std::vector<CString>({" &x=1 ", kLong.c_str(), "'q'", "\"a\" b", "c "}),
               std::vector<CString>({theApp.GetSiteRight(0), theApp.GetSiteLeft(0), theApp.GetSiteName(0), theApp.GetSiteName(1),
                                     theApp.GetSiteName(2)}));
@@ -264,32 +306,38 @@ TEST_F(SettingsDlgTest, TheCheckBoxesKeepTheirChoicesAndOkWritesOnlyTheOnesThatC
     EXPECT_EQ(expected + "WWW Search Site 3 Encoding=UTF-8\r\n", SettingsFile::Read());
 }
 
+// The settings file or the shortcut is held open, shared for reading only, as
+// by another program. A read-only file would not do: Wine, run as root here,
+// writes to it all the same.
 TEST_F(SettingsDlgTest, AFailedSaveIsReportedAndTheDialogStaysOpenWithItsEdits)
 {
-    SettingsFile::Write("[Url Setting]\r\n");
-    // Held open without sharing, as by another program. A read-only file would
-    // not do: Wine, run as root here, writes to it all the same.
-    HANDLE hFile = INVALID_HANDLE_VALUE;
-    Run({[&](Dlg& d) {
-             hFile = ::CreateFileA(SettingsFile::Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-             d.Type(IDC_NAME_EDIT, "kept");
-             ::PostMessageA(d.Item(IDOK), BM_CLICK, 0, 0);
-         },
-         [&](Dlg& d) {
-             ::CloseHandle(hFile);
-             Dlg box = {nullptr};
-             do
-                 box.h = ::FindWindowExA(nullptr, box.h, "#32770", kSettingsTitle);
-             while (box.h == d.h);
-             ASSERT_NE(nullptr, box.h) << "no message box";
-             box.Click(IDOK);
-         },
-         [](Dlg& d) {
-             EXPECT_TRUE(::IsWindowEnabled(d.h));
-             EXPECT_EQ("kept", d.Text(IDC_NAME_EDIT));
-             d.Click(IDOK);
-         }});
-    EXPECT_EQ(CString("kept"), theApp.GetSiteName(0));
+    for (const std::string& held : {SettingsFile::Path(), kStartupShortcut}) {
+        SettingsFile::Write("[Url Setting]\r\n");
+        StartupTarget(kThisExe.c_str());
+        HANDLE hFile = INVALID_HANDLE_VALUE;
+        Run({[&](Dlg& d) {
+                 hFile = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+                 d.Type(IDC_NAME_EDIT, "kept");
+                 d.Click(IDC_START_WITH_WINDOWS_CHECK);
+                 ::PostMessageA(d.Item(IDOK), BM_CLICK, 0, 0);
+             },
+             [&](Dlg& d) {
+                 ::CloseHandle(hFile);
+                 Dlg box = {nullptr};
+                 do
+                     box.h = ::FindWindowExA(nullptr, box.h, "#32770", kSettingsTitle);
+                 while (box.h == d.h);
+                 ASSERT_NE(nullptr, box.h) << "no message box";
+                 box.Click(IDOK);
+             },
+             [](Dlg& d) {
+                 EXPECT_TRUE(::IsWindowEnabled(d.h));
+                 EXPECT_EQ("kept", d.Text(IDC_NAME_EDIT));
+                 d.Click(IDOK);
+             }});
+        EXPECT_EQ(CString("kept"), theApp.GetSiteName(0));
+        EXPECT_EQ(L"", StartupTarget());
+    }
 }
 
 TEST_F(SettingsDlgTest, TheAboutBoxOpensOverTheDialogLeavingItsEditsAndFromTheTray)
