@@ -60,12 +60,14 @@ add_library(qf_app OBJECT
 target_link_libraries(qf_app PUBLIC qf_core ${QF_SYSTEM_LIBS})
 target_compile_options(qf_app PRIVATE ${QF_WARNINGS})
 
-# The manifest names the build's architecture; windres finds it on the include path.
+# The manifest names the build's architecture, and it and the version record the
+# version of project(); windres finds them on the include path.
 configure_file(res/quillfind.manifest.in res/quillfind.manifest @ONLY)
+configure_file(res/version.h.in res/version.h @ONLY)
 add_library(qf_resources OBJECT res/quillfind.rc res/dialogs.rc)
 target_include_directories(qf_resources PRIVATE ${CMAKE_BINARY_DIR}/res ${CMAKE_SOURCE_DIR}/res)
 set_source_files_properties(res/quillfind.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/res/quillfind.manifest;${CMAKE_SOURCE_DIR}/res/active.ico;${CMAKE_SOURCE_DIR}/res/inactive.ico")
+  "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/res/version.h;${CMAKE_BINARY_DIR}/res/quillfind.manifest;${CMAKE_SOURCE_DIR}/res/active.ico;${CMAKE_SOURCE_DIR}/res/inactive.ico")
 
 add_executable(Quillfind WIN32 framework/app_main.cpp $<TARGET_OBJECTS:qf_resources>)
 target_link_libraries(Quillfind PRIVATE qf_app)
