@@ -74,6 +74,49 @@ target_link_libraries(Quillfind PRIVATE qf_app)
 target_link_options(Quillfind PRIVATE ${QF_STATIC_LINK} $<$<CONFIG:Release,MinSizeRel>:-s>)
 target_compile_options(Quillfind PRIVATE ${QF_WARNINGS})
 
+# Quillfind-VERSION.msi: the per-user installer of this build's Quillfind.exe
+# (res/quillfind.wxs), which the end-to-end day installs; scripts/package ships
+# the 32-bit one. Where wixl, msibuild or faketime is missing, there is none.
+find_program(QF_WIXL wixl)
+find_program(QF_MSIBUILD msibuild)
+find_program(QF_FAKETIME faketime)
+if(QF_WIXL AND QF_MSIBUILD AND QF_FAKETIME)
+  # wixl's architecture, the summary's platform, and whether components are 64-bit.
+  if(QF_ARCH STREQUAL win64)
+    set(msi_arch x64)
+    set(msi_platform x64)
+    set(msi_win64 yes)
+  else()
+    set(msi_arch x86)
+    set(msi_platform Intel)
+    set(msi_win64 no)
+  endif()
+  # One upgrade code for good, so that a later version replaces this one; the
+  # product and package codes follow from it, the version and the architecture.
+  set(QF_UPGRADE_CODE 58DF4EA0-416F-4A16-AC93-2957C9FA7B5B)
+  string(UUID msi_product NAMESPACE ${QF_UPGRADE_CODE} NAME "product ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
+  string(UUID msi_package NAMESPACE ${QF_UPGRADE_CODE} NAME "package ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
+  # wixl takes its summary's times from the clock and draws a new package code
+  # each run, and the cabinet keeps the program's file time: all three are made
+  # fixed, the times SOURCE_DATE_EPOCH's where it is set (CMake reads it).
+  string(TIMESTAMP QF_SOURCE_TIME "%s" UTC)
+  set(QF_MSI ${CMAKE_BINARY_DIR}/Quillfind-${PROJECT_VERSION}.msi)
+  set(msi_exe ${CMAKE_BINARY_DIR}/msi/Quillfind.exe)
+  # wixl finds the files relative to the .wxs.
+  file(RELATIVE_PATH msi_exe_from_wxs ${CMAKE_SOURCE_DIR}/res ${msi_exe})
+  add_custom_command(OUTPUT ${QF_MSI}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Quillfind> ${msi_exe}
+    COMMAND touch -d @${QF_SOURCE_TIME} ${msi_exe}
+    COMMAND env TZ=UTC FAKETIME_FMT=%s ${QF_FAKETIME} -f ${QF_SOURCE_TIME} ${QF_WIXL} -o ${QF_MSI} -a ${msi_arch}
+      -D Version=${PROJECT_VERSION} -D UpgradeCode=${QF_UPGRADE_CODE} -D ProductCode=${msi_product}
+      -D Win64=${msi_win64} -D Exe=${msi_exe_from_wxs} ${CMAKE_SOURCE_DIR}/res/quillfind.wxs
+    COMMAND ${QF_MSIBUILD} ${QF_MSI} -s "Quillfind ${PROJECT_VERSION}" Torven "${msi_platform};1041" "{${msi_package}}"
+    DEPENDS Quillfind res/quillfind.wxs res/active.ico VERBATIM)
+  add_custom_target(installer ALL DEPENDS ${QF_MSI})
+elseif(QF_WINE_TESTS)
+  message(FATAL_ERROR "The end-to-end day installs the MSI, which needs wixl, msibuild and faketime: scripts/setup installs them")
+endif()
+
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -117,4 +160,4 @@ gtest_discover_tests(quillfind_tests TEST_PREFIX "${QF_ARCH}.wine." DISCOVERY_MO
 # keyboard and the Linux clipboard, in a prefix set up as scripts/run sets it up.
 add_test(NAME ${QF_ARCH}.e2e.day COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/day.sh)
 set_tests_properties(${QF_ARCH}.e2e.day PROPERTIES RESOURCE_LOCK ${QF_WINE_LOCK} TIMEOUT 180
-  ENVIRONMENT "${QF_WINE_ENV};E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")
+  ENVIRONMENT "${QF_WINE_ENV};E2E_MSI=${QF_MSI};E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")
