@@ -41,6 +41,8 @@ set(QF_WINE_LOCK wine${QF_WINE_DISPLAY})
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${QF_WINE_ENV} ${QF_WINE_LOADER})
 
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
+# Without a link time in the header, two builds of the same sources give the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)
 set(QF_STATIC_LINK -static -static-libgcc -static-libstdc++)
 set(QF_SYSTEM_LIBS user32 gdi32 shell32 shlwapi ole32 oleaut32 comctl32)
 
@@ -141,6 +143,12 @@ add_subdirectory(bench)
 # Quillfind.exe as it ships: Windows DLLs only, no execution level, and within its size.
 add_test(NAME ${QF_ARCH}.exe.SystemDllsOnlyNoExecutionLevelOwnArchitectureWithinSize
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/check.sh ${QF_BINUTILS} ${QF_MANIFEST_ARCH} $<TARGET_FILE:Quillfind>)
+
+# Two builds of the release's architecture, in two folders, give the same bytes.
+if(QF_ARCH STREQUAL win32 AND QF_MSI)
+  add_test(NAME ${QF_ARCH}.exe.SameBytesFromAnotherFolder COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/reproducible.sh
+    ${CMAKE_SOURCE_DIR} ${CMAKE_TOOLCHAIN_FILE} ${CMAKE_BUILD_TYPE} ${QF_SOURCE_TIME} $<TARGET_FILE:Quillfind> ${QF_MSI})
+endif()
 
 if(NOT QF_WINE_TESTS)
   return()
