@@ -100,7 +100,8 @@ if(QF_WIXL AND QF_MSIBUILD AND QF_FAKETIME)
   string(UUID msi_package NAMESPACE ${QF_UPGRADE_CODE} NAME "package ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
   # wixl takes its summary's times from the clock and draws a new package code
   # each run, and the cabinet keeps the program's file time: all three are made
-  # fixed, the times SOURCE_DATE_EPOCH's where it is set (CMake reads it).
+  # fixed, the times SOURCE_DATE_EPOCH's where it is set (CMake reads it), else
+  # the time of configuring.
   string(TIMESTAMP QF_SOURCE_TIME "%s" UTC)
   set(QF_MSI ${CMAKE_BINARY_DIR}/Quillfind-${PROJECT_VERSION}.msi)
   set(msi_exe ${CMAKE_BINARY_DIR}/msi/Quillfind.exe)
@@ -113,6 +114,11 @@ if(QF_WIXL AND QF_MSIBUILD AND QF_FAKETIME)
       -D Version=${PROJECT_VERSION} -D UpgradeCode=${QF_UPGRADE_CODE} -D ProductCode=${msi_product}
       -D Win64=${msi_win64} -D Exe=${msi_exe_from_wxs} ${CMAKE_SOURCE_DIR}/res/quillfind.wxs
     COMMAND ${QF_MSIBUILD} ${QF_MSI} -s "Quillfind ${PROJECT_VERSION}" Torven "${msi_platform};1041" "{${msi_package}}"
+    # Windows Installer compares the first three fields of a version only, so
+    # that a later version differing in the fourth (1.0.0.2) replaces this
+    # one, the upgrade also takes an equal version. wixl cannot say so.
+    COMMAND ${QF_MSIBUILD} ${QF_MSI} -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
+      -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${QF_UPGRADE_CODE}}', '${PROJECT_VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
     DEPENDS Quillfind res/quillfind.wxs res/active.ico VERBATIM)
   add_custom_target(installer ALL DEPENDS ${QF_MSI})
 elseif(QF_WINE_TESTS)
