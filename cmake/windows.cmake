@@ -94,7 +94,8 @@ if(QF_WIXL AND QF_MSIBUILD AND QF_FAKETIME)
     set(msi_win64 no)
   endif()
   # One upgrade code for good, so that a later version replaces this one; the
-  # product and package codes follow from it, the version and the architecture.
+  # product and package codes follow from it, the version and the architecture,
+  # so a release must change the version for Windows Installer to see a new one.
   set(QF_UPGRADE_CODE 58DF4EA0-416F-4A16-AC93-2957C9FA7B5B)
   string(UUID msi_product NAMESPACE ${QF_UPGRADE_CODE} NAME "product ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
   string(UUID msi_package NAMESPACE ${QF_UPGRADE_CODE} NAME "package ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
@@ -116,7 +117,8 @@ if(QF_WIXL AND QF_MSIBUILD AND QF_FAKETIME)
     COMMAND ${QF_MSIBUILD} ${QF_MSI} -s "Quillfind ${PROJECT_VERSION}" Torven "${msi_platform};1041" "{${msi_package}}"
     # Windows Installer compares the first three fields of a version only, so
     # that a later version differing in the fourth (1.0.0.2) replaces this
-    # one, the upgrade also takes an equal version. wixl cannot say so.
+    # one, the upgrade also takes an equal version (and 1.0.0.1 would replace
+    # 1.0.0.2 too). wixl cannot say so.
     COMMAND ${QF_MSIBUILD} ${QF_MSI} -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
       -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${QF_UPGRADE_CODE}}', '${PROJECT_VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
     DEPENDS Quillfind res/quillfind.wxs res/active.ico VERBATIM)

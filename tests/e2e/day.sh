@@ -5,8 +5,8 @@
 # desktop's browser (a stand-in xdg-open first in PATH) through
 # quillfind_browser.dll and winebrowser, once a line and in line order; the
 # real tray icon is clicked; a site set to UTF-8 gets UTF-8 queries; OK in the
-# settings writes them; "終了" from its menu ends the day; removing the program
-# takes what the MSI put in place and leaves the settings file.
+# settings dialog writes the settings file; "終了" from its menu ends the day;
+# removing the program takes what the MSI put in place and leaves that file.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
@@ -29,6 +29,7 @@ registered=$(wine reg query 'HKLM\Software\Classes\CLSID\{0002DF01-0000-0000-C00
 grep -qi LocalServer32 <<<"$registered" || e2e_fail "registering the bridge took Wine's own browser away"
 grep -qi 'ThreadingModel.*Both' <<<"$registered" || e2e_fail "the bridge is not registered for every apartment"
 
+# Installed for this user alone, as a standard user on Windows would have it.
 msi=$(wine winepath -w "$E2E_MSI" 2>/dev/null)
 wine msiexec /i "$msi" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /i ended with code $?"
 installed=("$prefix"/drive_c/users/*/AppData/Local/Programs/Quillfind)
@@ -105,6 +106,7 @@ e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' || e2e_fail "the program did not end"
 wait "$qf_pid" || e2e_fail "exit code $?"
 e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "the tray icon is still there"
 
+# Removed, it leaves nothing it put in place, and the settings file the program wrote.
 wine msiexec /x "$msi" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /x ended with code $?"
 [ ! -e "$installed" ] && [ ! -e "$shortcut" ] || e2e_fail "removal left $(ls -d "$installed" "$shortcut" 2>/dev/null)"
 grep -q "Current Url Index=0" "$ini" || e2e_fail "removal took the settings file"
