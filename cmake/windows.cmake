@@ -41,6 +41,8 @@ set(QF_WINE_LOCK wine${QF_WINE_DISPLAY})
 set(CMAKE_CROSSCOMPILING_EMULATOR env ${QF_WINE_ENV} ${QF_WINE_LOADER})
 
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
+# Without a link time in the header, two builds of the same sources give the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)
 set(QF_STATIC_LINK -static -static-libgcc -static-libstdc++)
 set(QF_SYSTEM_LIBS user32 gdi32 shell32 shlwapi ole32 oleaut32 comctl32)
 
@@ -62,17 +64,70 @@ add_library(qf_app OBJECT
 target_link_libraries(qf_app PUBLIC qf_core ${QF_SYSTEM_LIBS})
 target_compile_options(qf_app PRIVATE ${QF_WARNINGS})
 
-# The manifest names the build's architecture; windres finds it on the include path.
+# The manifest names the build's architecture, and it and the version record the
+# version of project(); windres finds them on the include path.
 configure_file(res/quillfind.manifest.in res/quillfind.manifest @ONLY)
+configure_file(res/version.h.in res/version.h @ONLY)
 add_library(qf_resources OBJECT res/quillfind.rc res/dialogs.rc)
 target_include_directories(qf_resources PRIVATE ${CMAKE_BINARY_DIR}/res ${CMAKE_SOURCE_DIR}/res)
 set_source_files_properties(res/quillfind.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/res/quillfind.manifest;${CMAKE_SOURCE_DIR}/res/active.ico;${CMAKE_SOURCE_DIR}/res/inactive.ico")
+  "${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/res/version.h;${CMAKE_BINARY_DIR}/res/quillfind.manifest;${CMAKE_SOURCE_DIR}/res/active.ico;${CMAKE_SOURCE_DIR}/res/inactive.ico")
 
 add_executable(Quillfind WIN32 framework/app_main.cpp $<TARGET_OBJECTS:qf_resources>)
 target_link_libraries(Quillfind PRIVATE qf_app)
 target_link_options(Quillfind PRIVATE ${QF_STATIC_LINK} $<$<CONFIG:Release,MinSizeRel>:-s>)
 target_compile_options(Quillfind PRIVATE ${QF_WARNINGS})
+
+# Quillfind-VERSION.msi: the per-user installer of this build's Quillfind.exe
+# (res/quillfind.wxs), which the end-to-end day installs; scripts/package ships
+# the 32-bit one. Where wixl, msibuild or faketime is missing, there is none.
+find_program(QF_WIXL wixl)
+find_program(QF_MSIBUILD msibuild)
+find_program(QF_FAKETIME faketime)
+if(QF_WIXL AND QF_MSIBUILD AND QF_FAKETIME)
+  # wixl's architecture, the summary's platform, and whether components are 64-bit.
+  if(QF_ARCH STREQUAL win64)
+    set(msi_arch x64)
+    set(msi_platform x64)
+    set(msi_win64 yes)
+  else()
+    set(msi_arch x86)
+    set(msi_platform Intel)
+    set(msi_win64 no)
+  endif()
+  # One upgrade code for good, so that a later version replaces this one; the
+  # product and package codes follow from it, the version and the architecture,
+  # so a release must change the version for Windows Installer to see a new one.
+  set(QF_UPGRADE_CODE 58DF4EA0-416F-4A16-AC93-2957C9FA7B5B)
+  string(UUID msi_product NAMESPACE ${QF_UPGRADE_CODE} NAME "product ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
+  string(UUID msi_package NAMESPACE ${QF_UPGRADE_CODE} NAME "package ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
+  # wixl takes its summary's times from the clock and draws a new package code
+  # each run, and the cabinet keeps the program's file time: all three are made
+  # fixed, the times SOURCE_DATE_EPOCH's where it is set (CMake reads it), else
+  # the time of configuring.
+  string(TIMESTAMP QF_SOURCE_TIME "%s" UTC)
+  set(QF_MSI ${CMAKE_BINARY_DIR}/Quillfind-${PROJECT_VERSION}.msi)
+  set(msi_exe ${CMAKE_BINARY_DIR}/msi/Quillfind.exe)
+  # wixl finds the files relative to the .wxs.
+  file(RELATIVE_PATH msi_exe_from_wxs ${CMAKE_SOURCE_DIR}/res ${msi_exe})
+  add_custom_command(OUTPUT ${QF_MSI}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Quillfind> ${msi_exe}
+    COMMAND touch -d @${QF_SOURCE_TIME} ${msi_exe}
+    COMMAND env TZ=UTC FAKETIME_FMT=%s ${QF_FAKETIME} -f ${QF_SOURCE_TIME} ${QF_WIXL} -o ${QF_MSI} -a ${msi_arch}
+      -D Version=${PROJECT_VERSION} -D UpgradeCode=${QF_UPGRADE_CODE} -D ProductCode=${msi_product}
+      -D Win64=${msi_win64} -D Exe=${msi_exe_from_wxs} ${CMAKE_SOURCE_DIR}/res/quillfind.wxs
+    COMMAND ${QF_MSIBUILD} ${QF_MSI} -s "Quillfind ${PROJECT_VERSION}" Torven "${msi_platform};1041" "{${msi_package}}"
+    # Windows Installer compares the first three fields of a version only, so
+    # that a later version differing in the fourth (1.0.0.2) replaces this
+    # one, the upgrade also takes an equal version (and 1.0.0.1 would replace
+    # 1.0.0.2 too). wixl cannot say so.
+    COMMAND ${QF_MSIBUILD} ${QF_MSI} -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
+      -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${QF_UPGRADE_CODE}}', '${PROJECT_VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
+    DEPENDS Quillfind res/quillfind.wxs res/active.ico VERBATIM)
+  add_custom_target(installer ALL DEPENDS ${QF_MSI})
+elseif(QF_WINE_TESTS)
+  message(FATAL_ERROR "The end-to-end day installs the MSI, which needs wixl, msibuild and faketime: scripts/setup installs them")
+endif()
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -99,6 +154,12 @@ add_subdirectory(bench)
 add_test(NAME ${QF_ARCH}.exe.SystemDllsOnlyNoExecutionLevelOwnArchitectureWithinSize
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/check.sh ${QF_BINUTILS} ${QF_MANIFEST_ARCH} $<TARGET_FILE:Quillfind>)
 
+# Two builds of the release's architecture, in two folders, give the same bytes.
+if(QF_ARCH STREQUAL win32 AND QF_MSI)
+  add_test(NAME ${QF_ARCH}.exe.SameBytesFromAnotherFolder COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/reproducible.sh
+    ${CMAKE_SOURCE_DIR} ${CMAKE_TOOLCHAIN_FILE} ${CMAKE_BUILD_TYPE} ${QF_SOURCE_TIME} $<TARGET_FILE:Quillfind> ${QF_MSI})
+endif()
+
 if(NOT QF_WINE_TESTS)
   return()
 endif()
@@ -117,4 +178,4 @@ gtest_discover_tests(quillfind_tests TEST_PREFIX "${QF_ARCH}.wine." DISCOVERY_MO
 # keyboard and the Linux clipboard, in a prefix set up as scripts/run sets it up.
 add_test(NAME ${QF_ARCH}.e2e.day COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/day.sh)
 set_tests_properties(${QF_ARCH}.e2e.day PROPERTIES RESOURCE_LOCK ${QF_WINE_LOCK} TIMEOUT 180
-  ENVIRONMENT "${QF_WINE_ENV};E2E_QUILLFIND=$<TARGET_FILE:Quillfind>;E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")
+  ENVIRONMENT "${QF_WINE_ENV};E2E_MSI=${QF_MSI};E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # A user's day with Quillfind.exe, driven only from outside, in a prefix set up
-# as scripts/run sets it up: text copied on the Linux side reaches the
+# as scripts/run sets it up: the MSI installs it, and its Start-menu shortcut
+# starts it; text copied on the Linux side reaches the
 # desktop's browser (a stand-in xdg-open first in PATH) through
 # quillfind_browser.dll and winebrowser, once a line and in line order; the
-# real tray icon is clicked; a site set to UTF-8 gets UTF-8 queries; "終了"
-# from its menu ends the day.
+# real tray icon is clicked; a site set to UTF-8 gets UTF-8 queries; OK in the
+# settings dialog writes the settings file; "終了" from its menu ends the day;
+# removing the program takes what the MSI put in place and leaves that file.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
@@ -26,6 +28,13 @@ qf_prepare_run_prefix "$prefix" "$E2E_BRIDGE" "$pristine" || e2e_fail "scripts/r
 registered=$(wine reg query 'HKLM\Software\Classes\CLSID\{0002DF01-0000-0000-C000-000000000046}' /s </dev/null 2>/dev/null)
 grep -qi LocalServer32 <<<"$registered" || e2e_fail "registering the bridge took Wine's own browser away"
 grep -qi 'ThreadingModel.*Both' <<<"$registered" || e2e_fail "the bridge is not registered for every apartment"
+
+# Installed for this user alone, as a standard user on Windows would have it.
+msi=$(wine winepath -w "$E2E_MSI" 2>/dev/null)
+wine msiexec /i "$msi" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /i ended with code $?"
+installed=("$prefix"/drive_c/users/*/AppData/Local/Programs/Quillfind)
+shortcut=("$prefix"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/Quillfind.lnk)
+[ -f "$installed/Quillfind.exe" ] && [ -f "$shortcut" ] || e2e_fail "the MSI put no Quillfind.exe and Start-menu shortcut in place"
 
 opened=$e2e_work/xdg-open.log
 mkdir "$e2e_work/bin"
@@ -57,11 +66,11 @@ right='&hl=ja&lr='
 # - . _ ~ back into the characters, which leaves the address equivalent.
 e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "a tray icon is already shown"
 copy ""
-e2e_start "$E2E_QUILLFIND"
+e2e_start start /wait /unix "$shortcut"
 qf_pid=$e2e_last_pid
 e2e_wait 'e2e_tray_icon_xy >/dev/null' || e2e_fail "no tray icon appeared"
 # Started again, it ends at once: one icon and one search a line, as before.
-e2e_start "$E2E_QUILLFIND"
+e2e_start "$installed/Quillfind.exe"
 second_pid=$e2e_last_pid
 e2e_wait '! kill -0 "$second_pid" 2>/dev/null' || e2e_fail "a second start stayed"
 wait "$second_pid" || e2e_fail "a second start ended with code $?"
@@ -83,9 +92,21 @@ printf '[Url Setting]\r\nWWW Search Site 1 Left=https://a.test/?q=\r\nWWW Search
 copy "検索"
 expect_opened "https://a.test/?q=%E6%A4%9C%E7%B4%A2$right"
 
+# OK in the settings dialog writes every site's settings.
+e2e_open_tray_menu
+e2e_click_menu_item 2 4
+e2e_wait 'e2e_window "Quill To Find" >/dev/null' || e2e_fail "no settings dialog opened"
+xdotool windowfocus --sync "$(e2e_window "Quill To Find")" key Return
+e2e_wait '! e2e_window "Quill To Find" >/dev/null && grep -q "Current Url Index=0" "$ini"' || e2e_fail "OK wrote no settings"
+
 # Evening: "終了" ends the program, with code 0 and its icon gone.
 e2e_open_tray_menu
 e2e_click_menu_item 3 4
 e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' || e2e_fail "the program did not end"
 wait "$qf_pid" || e2e_fail "exit code $?"
 e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "the tray icon is still there"
+
+# Removed, it leaves nothing it put in place, and the settings file the program wrote.
+wine msiexec /x "$msi" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /x ended with code $?"
+[ ! -e "$installed" ] && [ ! -e "$shortcut" ] || e2e_fail "removal left $(ls -d "$installed" "$shortcut" 2>/dev/null)"
+grep -q "Current Url Index=0" "$ini" || e2e_fail "removal took the settings file"
