@@ -175,29 +175,27 @@ protected:
 class ViewerThread {
 public:
     explicit ViewerThread(std::function<void(ChainViewer&)> body)
-        : m_hJoined(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_thread([this, body] {
+        : m_thread([this, body] {
               {
                   ChainViewer viewer;
                   m_hWnd = viewer.m_hWnd;
-                  ::SetEvent(m_hJoined);
                   body(viewer);
               }
               m_bEnded = true;
           })
     {
-        ::WaitForSingleObject(m_hJoined, 5000);
+        while (!m_hWnd)
+            ::Sleep(1);
     }
     ~ViewerThread()
     {
         PumpUntil([this] { return m_bEnded.load(); }, 30000);
         m_thread.join();
-        ::CloseHandle(m_hJoined);
     }
 
-    HWND m_hWnd = nullptr;
+    std::atomic<HWND> m_hWnd{nullptr};
 
 private:
-    HANDLE m_hJoined;
     std::atomic<bool> m_bEnded{false};
     std::thread m_thread;
 };
