@@ -74,6 +74,10 @@ int CTrayWnd::OnCreate(LPCREATESTRUCTA)
     m_nTrayIconId = kTrayIconId;
     m_bLeft = FALSE;
     m_nIconTries = 0;
+    // Run as administrator, the program hears from the shell and from a
+    // second start, at the user's level, only what it lets through.
+    for (const UINT message : {TaskbarCreatedMessage(), ShowIconMessage()})
+        ::ChangeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr);
     LoadTrayIcons(AfxGetWindowDpi(m_hWnd));
     AddTrayIcon(IDI_ACTIVE);
     m_bMonitoring = FALSE;
@@ -182,6 +186,9 @@ void CTrayWnd::OnEndSession(BOOL bEnding)
     ::PostQuitMessage(0);
 }
 
+// Nor is there a menu during a search, which lets messages in: a dialog
+// would hold up the rest of the copy, and its OK would send the rest to
+// another site.
 void CTrayWnd::OnTrayNotify(UINT, UINT nMouseMessage)
 {
     if (nMouseMessage == WM_LBUTTONDOWN)
@@ -211,23 +218,27 @@ void CTrayWnd::ShowTrayMenu()
 }
 
 // The dialogs run modally; while they do, the right button shows no menu, so
-// at most one of them is open. Nor does it during a search, which lets
-// messages in: a dialog would hold up the rest of the copy, and its OK would
-// send the rest to another site.
-void CTrayWnd::OnOpenSettings()
+// at most one of them is open. A menu opened just before a copy came may
+// still send its command during the search: that opens none.
+void CTrayWnd::RunDialog(CDialog& dlg)
 {
+    if (m_watcher.IsSearching())
+        return;
     m_bDialogOpen = TRUE;
-    CSettingsDlg dlg;
     dlg.DoModal();
     m_bDialogOpen = FALSE;
 }
 
+void CTrayWnd::OnOpenSettings()
+{
+    CSettingsDlg dlg;
+    RunDialog(dlg);
+}
+
 void CTrayWnd::OnOpenVersion()
 {
-    m_bDialogOpen = TRUE;
     CAboutDlg dlg;
-    dlg.DoModal();
-    m_bDialogOpen = FALSE;
+    RunDialog(dlg);
 }
 
 void CTrayWnd::ToggleMonitoring()

@@ -9,6 +9,7 @@
 #include "framework/holders.h"
 #include "framework/wnd.h"
 
+class CDialog;
 struct SearchOutcome;
 
 class CTrayWnd : public CWnd {
@@ -68,6 +69,7 @@ private:
     UINT CurrentIconId() const;
     void LoadTrayIcons(UINT nDpi);
     NOTIFYICONDATAA MakeRecord(UINT uFlags, UINT nIconId) const;
+    void RunDialog(CDialog& dlg);
     void AddTrayIcon(UINT nIconId);
     void RestoreTrayIcon();
     void RemoveTrayIcon();

@@ -1,11 +1,14 @@
-// Stand-in for a browser's launcher on the own-browser road: it takes about 100 ms to hand its address
-// over, then appends its command line's arguments as one line to the file that QF_BENCH_LAUNCHER_LOG
-// names, and ends.
+// Stand-in for a browser's launcher on the own-browser road: it takes 50 to 150 ms, about 100 on the
+// whole, to hand its address over, then appends its command line's arguments as one line to the file
+// that QF_BENCH_LAUNCHER_LOG names, and ends. Launchers started back to back would overtake each other.
 #include <windows.h>
+
+#include <cstdlib>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    ::Sleep(100);
+    std::srand(::GetTickCount() ^ ::GetCurrentProcessId());
+    ::Sleep(50 + std::rand() % 101);
     char log[MAX_PATH];
     if (!::GetEnvironmentVariableA("QF_BENCH_LAUNCHER_LOG", log, sizeof log))
         return 2;

@@ -34,19 +34,21 @@ void Check(HRESULT hr)
 // through its process singleton, Firefox's wait for a start-up lock that any
 // one of them may get next, so launchers started back to back reach the
 // browser in no set order. Each Chromium launcher is waited for before the
-// next starts; Firefox takes every window of a copy from one launcher.
+// next starts. Firefox takes every window of a copy from one launcher, told
+// (pszOneLauncher) to end only once its browser process has: that process,
+// not the launcher, hands the addresses over.
 struct KnownBrowser {
     const char* pszName;
     const char* pszSwitch;
-    bool bOneLauncher;
+    const char* pszOneLauncher;
 };
 
 const KnownBrowser* FindKnownBrowser(const char* pszExecutable)
 {
     static const KnownBrowser kBrowsers[] = {
-        {"chrome.exe", "--new-window", false},  {"msedge.exe", "--new-window", false},
-        {"brave.exe", "--new-window", false},   {"vivaldi.exe", "--new-window", false},
-        {"chromium.exe", "--new-window", false}, {"firefox.exe", "-new-window", true},
+        {"chrome.exe", "--new-window", nullptr},  {"msedge.exe", "--new-window", nullptr},
+        {"brave.exe", "--new-window", nullptr},   {"vivaldi.exe", "--new-window", nullptr},
+        {"chromium.exe", "--new-window", nullptr}, {"firefox.exe", "-new-window", "-wait-for-browser"},
     };
     const char* pszName = ::PathFindFileNameA(pszExecutable);
     for (const KnownBrowser& browser : kBrowsers) {
@@ -63,6 +65,16 @@ constexpr DWORD kLauncherWaitMs = 3000;
 // CreateProcess takes a command line of at most this many characters.
 constexpr int kMaxCommandLine = 32767 - 1;
 
+// The wait may come inside a dialog's own loop, the settings' while they are
+// open: keys meant for the dialog, Tab, Enter, Escape and its access keys,
+// are its to handle, as its loop would have them.
+bool IsDialogKey(MSG& msg)
+{
+    const HWND hRoot = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    return hRoot && ::GetClassLongPtrA(hRoot, GCW_ATOM) == reinterpret_cast<ULONG_PTR>(WC_DIALOG) &&
+           ::IsDialogMessageA(hRoot, &msg);
+}
+
 // Waits for a launcher to end, handling this thread's messages meanwhile, so
 // that the clipboard chain and the tray keep going. The queue is emptied
 // before each wait, as the wait wakes only for messages that arrive during
@@ -75,6 +87,8 @@ void WaitForLauncher(HANDLE hProcess)
                 ::PostQuitMessage(static_cast<int>(msg.wParam));
                 return;
             }
+            if (IsDialogKey(msg))
+                continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
@@ -152,7 +166,7 @@ bool CDefaultBrowser::Find()
     if (!pBrowser)
         return false;
     m_pszSwitch = pBrowser->pszSwitch;
-    m_bOneLauncher = pBrowser->bOneLauncher;
+    m_pszOneLauncher = pBrowser->pszOneLauncher;
     return true;
 }
 
@@ -183,7 +197,7 @@ void CDefaultBrowser::Open(const CString& url)
         return Check(OpenWithShell(url));
     CString window(m_pszSwitch);
     AppendArgument(window, url);
-    if (!m_bOneLauncher) {
+    if (!m_pszOneLauncher) {
         CString commandLine;
         AppendArgument(commandLine, m_szExecutable);
         commandLine += ' ';
@@ -198,6 +212,8 @@ void CDefaultBrowser::Open(const CString& url)
     if (m_waiting.IsEmpty()) {
         m_commandLine.Empty();
         AppendArgument(m_commandLine, m_szExecutable);
+        m_commandLine += ' ';
+        m_commandLine += m_pszOneLauncher;
     }
     m_commandLine += ' ';
     m_commandLine += window;

@@ -36,7 +36,8 @@ private:
     bool m_bLookedUp = false;
     char m_szExecutable[MAX_PATH] = {};
     const char* m_pszSwitch = nullptr;
-    bool m_bOneLauncher = false;
+    // For a browser that takes every window of a copy from one launcher, that launcher's switch.
+    const char* m_pszOneLauncher = nullptr;
     // Firefox's windows that wait, and the command line that opens them.
     CList<CString> m_waiting;
     CString m_commandLine;

@@ -178,9 +178,10 @@ TEST_F(TrayWndTest, EveryWayOutLeavesTheChainWholeRemovesTheIconAndEndsWhatWasUn
             ExpectRecords(m_agent, {{NIM_DELETE, 0}}, hWnd);
             EXPECT_FALSE(ShellHasIcon(hWnd, m_agent.m_nTrayIconId));
             Copy("after");
-            PumpUntil([] { return false; }, 500);
-            EXPECT_EQ(bAnsweredFirst ? Strings{"--new-window http://www.google.co.jp/search?q=%31"} : Strings(),
-                      ReadLines(recorders.urlLog));
+            const Strings opened = bAnsweredFirst ? Strings{"--new-window http://www.google.co.jp/search?q=%31"} : Strings();
+            PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= opened.size(); });
+            PumpUntil([] { return false; }, 300);
+            EXPECT_EQ(opened, ReadLines(recorders.urlLog));
             EXPECT_EQ(kSettings, SettingsFile::Read()) << "nothing is written on the way out";
         }
     }
@@ -234,7 +235,7 @@ TEST(StartUp, TextOnTheClipboardGoesToTheShellAndIsNotPassedOn)
     EXPECT_EQ(theApp.m_pMainWnd, &theApp.m_wndAgent);
     EXPECT_EQ(viewer.m_hWnd, theApp.m_wndAgent.m_hWndNextViewer);
 
-    ASSERT_TRUE(PumpUntil([&] { return ReadLines(recorders.urlLog).size() == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return ReadLines(recorders.urlLog).size() == 2; }, 20000));
     EXPECT_EQ((std::vector<std::string>{"http://www.google.co.jp/search?q=%61%62%63&hl=ja&lr=",
                                         "http://www.google.co.jp/search?q=%8C%9F&hl=ja&lr="}),
               ReadLines(recorders.urlLog));
@@ -315,8 +316,9 @@ TEST_F(QuestionTest, YesSearchesTheCopyAskedAboutAndWhatWasCopiedMeanwhileFollow
         text = sz;
         EXPECT_TRUE(::GetWindowLongA(::GetDlgItem(hBox, IDYES), GWL_STYLE) & BS_DEFPUSHBUTTON);
         EXPECT_EQ(before + 1, m_viewer->m_nDraws) << "the change waits for no answer";
-        // A search is under way: no menu, whose settings would send the rest elsewhere.
+        // A search is under way: no menu, nor the settings from a menu opened before it.
         ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
+        m_agent.PostMessage(WM_COMMAND, ID_TRAY_SETTINGS);
         for (const char* later : {"later", "last"})
             EXPECT_TRUE(SetClipboard(later));
     });

@@ -26,7 +26,7 @@ TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
         {kOn, "MSEdge.EXE", {"--new-window " + b, "--new-window " + a}, 0, false},
         {kOn, "chromium.exe", {"--new-window " + b, "--new-window " + a}, 0, false},
         // One launcher for all the windows of a copy.
-        {kOn, "firefox.exe", {"-new-window " + b + " -new-window " + a}, 0, false},
+        {kOn, "firefox.exe", {"-wait-for-browser -new-window " + b + " -new-window " + a}, 0, false},
         // Any other browser gets the address through the shell, whose http handler is the recorder itself.
         {kOn, "other.exe", {b, a}, 0, false},
         // A browser that does not start falls back to the shell too, as a missing one does.
@@ -71,7 +71,7 @@ TEST_F(DefaultBrowserTest, FourLinesReachTheBrowserInLineOrderWhateverItsLaunche
                         "WWW Search Site 1 Right=\r\n");
     const Strings kEach = {"--new-window http://q/%31", "--new-window http://q/%32", "--new-window http://q/%33",
                            "--new-window http://q/%34"};
-    const Strings kAll = {"-new-window http://q/%31 -new-window http://q/%32 -new-window http://q/%33 -new-window http://q/%34"};
+    const Strings kAll = {"-wait-for-browser -new-window http://q/%31 -new-window http://q/%32 -new-window http://q/%33 -new-window http://q/%34"};
     const Strings kShell = {"http://q/%31", "http://q/%32", "http://q/%33", "http://q/%34"};
     const struct {
         const char* handler;

@@ -148,10 +148,13 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         std::function<void(Dlg&)> close;
     } cases[] = {
         {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", [](Dlg& d) { d.Click(IDCANCEL); }},
-        {"Current Url Index=9\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", kOtherCopy, [](Dlg&) { Dlg::Key(VK_ESCAPE); }},  // 未定
+        // Escape while a copy's search waits for its browser's launcher.
+        {"Current Url Index=9\r\nUse Default Browser=1\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", kOtherCopy,  // 未定
+         [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
         {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe,
          [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
+    SetHandler("https", "chrome.exe");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         if (c.settings)
@@ -205,6 +208,7 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         Run({[](Dlg& d) { d.Click(IDC_START_WITH_WINDOWS_CHECK); d.Click(IDOK); }});
         EXPECT_EQ(c.startup == kThisExe ? L"" : kThisExe, StartupTarget());
     }
+    SetHandler("https", nullptr);
 }
 
 TEST_F(SettingsDlgTest, EditsStayWithTheirRowsAndOkSavesThemForTheNextSearch)
