@@ -170,6 +170,15 @@ bool CDefaultBrowser::Find()
     return true;
 }
 
+CString CDefaultBrowser::CommandLine(const char* pszArguments) const
+{
+    CString commandLine;
+    AppendArgument(commandLine, m_szExecutable);
+    commandLine += ' ';
+    commandLine += pszArguments;
+    return commandLine;
+}
+
 // The registered command line is not used: Chromium's --single-argument and
 // Firefox's -osint would refuse a switch added to it. The browser starts in
 // its own folder, so that it holds on to none of the program's.
@@ -198,10 +207,7 @@ void CDefaultBrowser::Open(const CString& url)
     CString window(m_pszSwitch);
     AppendArgument(window, url);
     if (!m_pszOneLauncher) {
-        CString commandLine;
-        AppendArgument(commandLine, m_szExecutable);
-        commandLine += ' ';
-        commandLine += window;
+        CString commandLine = CommandLine(window);
         if (!Start(commandLine))
             Check(OpenWithShell(url));
         return;
@@ -209,12 +215,8 @@ void CDefaultBrowser::Open(const CString& url)
     // A second launcher only for windows that one command line cannot hold.
     const bool bFull = !m_waiting.IsEmpty() && m_commandLine.GetLength() + 1 + window.GetLength() > kMaxCommandLine;
     const HRESULT hr = bFull ? Flush() : S_OK;
-    if (m_waiting.IsEmpty()) {
-        m_commandLine.Empty();
-        AppendArgument(m_commandLine, m_szExecutable);
-        m_commandLine += ' ';
-        m_commandLine += m_pszOneLauncher;
-    }
+    if (m_waiting.IsEmpty())
+        m_commandLine = CommandLine(m_pszOneLauncher);
     m_commandLine += ' ';
     m_commandLine += window;
     m_waiting.AddTail(CString(url));

@@ -31,6 +31,8 @@ public:
 
 private:
     bool Find();
+    // The browser's own path, quoted, then these arguments.
+    CString CommandLine(const char* pszArguments) const;
     bool Start(CString& commandLine) const;
 
     bool m_bLookedUp = false;
