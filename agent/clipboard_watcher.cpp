@@ -64,7 +64,7 @@ void CClipboardWatcher::Read()
             break;
         case ClipboardRead::kHeld:
             if (++m_nReadTries < kReadTries)
-                ::SetTimer(m_wnd.m_hWnd, IDT_CLIPBOARD_RETRY, kReadRetryMs, nullptr);
+                m_bRetrying = ::SetTimer(m_wnd.m_hWnd, IDT_CLIPBOARD_RETRY, kReadRetryMs, nullptr) != 0;
             break;
         case ClipboardRead::kNone:
             break;
@@ -78,13 +78,17 @@ void CClipboardWatcher::Read()
 // and the new one is read on its own notification.
 void CClipboardWatcher::OnRetryTimer()
 {
+    m_bRetrying = FALSE;
     if (!m_bStopped && ::GetClipboardSequenceNumber() == m_dwChange)
         Read();
 }
 
+// Every change comes here, so the timer is killed only when it is set.
 void CClipboardWatcher::CancelRetry()
 {
-    ::KillTimer(m_wnd.m_hWnd, IDT_CLIPBOARD_RETRY);
+    if (m_bRetrying)
+        ::KillTimer(m_wnd.m_hWnd, IDT_CLIPBOARD_RETRY);
+    m_bRetrying = FALSE;
 }
 
 // Searching lets messages in (a call into the browser's process, the wait

@@ -60,4 +60,5 @@ private:
     // start-up had finished.
     int m_nReadTries = 0;
     BOOL m_bReadAtStartUp = FALSE;
+    BOOL m_bRetrying = FALSE;
 };
