@@ -212,6 +212,7 @@ TEST_F(SearchTest, EachChangeIsSearchedOnceAfterItsMessageAndOnceTheClipboardIsF
     Notify(WM_LBUTTONDOWN);
     ::SetEvent(go.get());
     holder.join();
+    PumpUntil([] { return false; }, 300);
     // A viewer that leaves and rejoins passes on the notification of its
     // joining: nothing has changed since a copy made while off.
     Copy("copied while off");
