@@ -20,18 +20,22 @@ namespace {
 constexpr UINT kReadRetryMs = 50;
 constexpr int kReadTries = 10;
 
+// A window of the owner that still exists: one rendering its formats as it
+// is destroyed may be gone by the time the change is read.
+bool IsOwnerAlive()
+{
+    const HWND hOwner = ::GetClipboardOwner();
+    return hOwner && ::IsWindow(hOwner);
+}
+
 }  // namespace
 
 void CClipboardWatcher::Start()
 {
     m_bStopped = FALSE;
-    m_bNotified = FALSE;
+    m_rule = CCopyRule();
 }
 
-// A viewer that leaves and rejoins the chain passes on the notification its
-// joining brings, with nothing changed; text already searched, which may be
-// private, is not searched again, nor text copied while monitoring was off.
-//
 // The text is taken out at once, before another change can replace it. The
 // search waits for a message of its own: the browser's automation server is
 // another process, and Windows refuses calls to it from a thread that is
@@ -39,38 +43,63 @@ void CClipboardWatcher::Start()
 // sends it.
 void CClipboardWatcher::OnDrawClipboard(BOOL bMonitoring)
 {
-    const DWORD dwChange = ::GetClipboardSequenceNumber();
-    if (m_bNotified && dwChange == m_dwChange)
+    const DWORD dwSequence = ::GetClipboardSequenceNumber();
+    if (!m_rule.IsChange(dwSequence))
         return;
-    m_bNotified = TRUE;
-    m_dwChange = dwChange;
     CancelRetry();
-    if (!bMonitoring)
+    m_dwChange = dwSequence;
+    m_facts = ClipboardFacts();
+    m_facts.nTime = ::GetTickCount();
+    if (!bMonitoring) {
+        // Not read, but known to the rule: neither text copied while
+        // monitoring was off nor its owner's rendering it again is searched.
+        m_facts.bOwnerAlive = IsOwnerAlive();
+        m_rule.IsSearched(m_facts, FALSE);
         return;
+    }
     m_nReadTries = 0;
     m_bReadAtStartUp = !theApp.IsStarted();
     Read();
 }
 
+// Reading lets messages in (a program rendering its text), and a
+// notification may come meanwhile: for a newer change, what is read is read
+// again, as that change.
 void CClipboardWatcher::Read()
 {
+    if (m_bReading) {
+        m_bReadAgain = TRUE;
+        return;
+    }
     try {
         CWaitingCopy copy;
-        switch (ReadClipboardText(copy.text)) {
-        case ClipboardRead::kText:
-            copy.bStartUp = m_bReadAtStartUp;
-            m_waitingCopies.AddTail(std::move(copy));
-            m_wnd.PostMessage(WM_SEARCHCOPIES);
-            break;
-        case ClipboardRead::kHeld:
+        ClipboardFacts facts;
+        ClipboardRead read;
+        m_bReading = TRUE;
+        do {
+            m_bReadAgain = FALSE;
+            copy.text = CClipboardText();
+            facts = m_facts;
+            facts.bOwnerAlive = IsOwnerAlive();
+            read = ReadClipboardText(copy.text, facts.bOleReleased);
+        } while (m_bReadAgain);
+        m_bReading = FALSE;
+        if (read == ClipboardRead::kHeld) {
             if (++m_nReadTries < kReadTries)
                 m_bRetrying = ::SetTimer(m_wnd.m_hWnd, IDT_CLIPBOARD_RETRY, kReadRetryMs, nullptr) != 0;
-            break;
-        case ClipboardRead::kNone:
-            break;
+            return;
         }
+        facts.bRead = true;
+        if (read == ClipboardRead::kText)
+            facts.nText = CCopyRule::Fingerprint(copy.text);
+        if (!m_rule.IsSearched(facts, FALSE))
+            return;
+        copy.bStartUp = m_bReadAtStartUp;
+        m_waitingCopies.AddTail(std::move(copy));
+        m_wnd.PostMessage(WM_SEARCHCOPIES);
     } catch (const std::bad_alloc&) {
         // A copy too large for memory is not searched; later ones are.
+        m_bReading = FALSE;
     }
 }
 
@@ -99,11 +128,14 @@ void CClipboardWatcher::SearchWaitingCopies()
     if (m_bSearching)
         return;
     m_bSearching = TRUE;
+    // What was cancelled left the queue with it: a copy taken from it now
+    // came after.
     for (CWaitingCopy copy; !m_bStopped && m_waitingCopies.RemoveHead(copy);) {
+        m_bCancelled = FALSE;
         try {
-            if (!MaySearch(copy.text))
+            if (!MaySearch(copy.text) || m_bCancelled)
                 continue;
-            const SearchOutcome outcome = SearchClipboardText(copy.text, copy.bStartUp, m_bStopped);
+            const SearchOutcome outcome = SearchClipboardText(copy.text, copy.bStartUp, m_bCancelled);
             if (FAILED(outcome.hrFirstFailure) || outcome.nUnsearched > 0)
                 m_wnd.ShowSearchBalloon(outcome);
         } catch (const std::bad_alloc&) {
@@ -130,12 +162,24 @@ BOOL CClipboardWatcher::MaySearch(const CClipboardText& text)
     question.FormatMessage(format, nSearches, static_cast<const char*>(theApp.GetSiteName(theApp.GetCurrentSiteIndex())));
     // On top, but not taking the keyboard from the program the user is
     // typing in, where an Enter meant for it would answer Yes.
-    return m_wnd.MessageBox(question, AfxGetApp()->m_pszAppName, MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) == IDYES;
+    m_bAsking = TRUE;
+    const int nAnswer = m_wnd.MessageBox(question, AfxGetApp()->m_pszAppName, MB_YESNO | MB_ICONQUESTION | MB_TOPMOST);
+    m_bAsking = FALSE;
+    return nAnswer == IDYES;
+}
+
+// A change held when monitoring went off stays unread, as one copied then.
+void CClipboardWatcher::Cancel()
+{
+    if (m_bRetrying)
+        m_rule.IsSearched(m_facts, FALSE);
+    CancelRetry();
+    m_bCancelled = TRUE;
+    m_waitingCopies.RemoveAll();
 }
 
 void CClipboardWatcher::Stop()
 {
     m_bStopped = TRUE;
-    CancelRetry();
-    m_waitingCopies.RemoveAll();
+    Cancel();
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "agent/copy_rule.h"
 #include "framework/list.h"
 #include "search/clipboard_text.h"
 
@@ -19,21 +20,23 @@ public:
     CClipboardWatcher(const CClipboardWatcher&) = delete;
     CClipboardWatcher& operator=(const CClipboardWatcher&) = delete;
 
-    // Ready for the window's first notification, which is searched whatever
+    // Ready for the window's first notification, which is a change whatever
     // the clipboard holds.
     void Start();
-    // A WM_DRAWCLIPBOARD. It is a change only if the clipboard's sequence
-    // number moved since the last one, and then read if bMonitoring.
+    // A WM_DRAWCLIPBOARD: a change is read if bMonitoring, and searched if
+    // it is a copy (CCopyRule).
     void OnDrawClipboard(BOOL bMonitoring);
     void OnRetryTimer();
-    // Monitoring went off: a held clipboard is not tried again.
-    void CancelRetry();
     // WM_SEARCHCOPIES: searches what waits, unless a search is under way.
     void SearchWaitingCopies();
     // While a copy is searched: its launches, their waits and the question.
     BOOL IsSearching() const { return m_bSearching; }
-    // Nothing that waits is searched any more, and a search under way
-    // stops after its current line.
+    // While the question before many searches is open.
+    BOOL IsAsking() const { return m_bAsking; }
+    // Monitoring went off: the copy under way stops after its current line,
+    // and what waits behind it, or for a held clipboard, is dropped.
+    void Cancel();
+    // The program ends: as Cancel, and nothing is searched any more.
     void Stop();
 
 private:
@@ -45,6 +48,7 @@ private:
     };
 
     void Read();
+    void CancelRetry();
     // Whether a copy's searches may open: a copy that would open more of them
     // than the settings allow asks the user first.
     BOOL MaySearch(const CClipboardText& text);
@@ -52,13 +56,17 @@ private:
     CTrayWnd& m_wnd;
     CList<CWaitingCopy> m_waitingCopies;
     BOOL m_bSearching = FALSE;
+    BOOL m_bAsking = FALSE;
+    BOOL m_bCancelled = FALSE;
     BOOL m_bStopped = FALSE;
-    // The sequence number of the last notification, if there was one.
-    BOOL m_bNotified = FALSE;
+    CCopyRule m_rule;
+    // The change being read, what is known of it so far, the tries at
+    // reading it, and whether it came before start-up had finished.
     DWORD m_dwChange = 0;
-    // The tries at reading that change so far, and whether it came before
-    // start-up had finished.
+    ClipboardFacts m_facts;
     int m_nReadTries = 0;
     BOOL m_bReadAtStartUp = FALSE;
     BOOL m_bRetrying = FALSE;
+    BOOL m_bReading = FALSE;
+    BOOL m_bReadAgain = FALSE;
 };

@@ -186,14 +186,14 @@ void CTrayWnd::OnEndSession(BOOL bEnding)
     ::PostQuitMessage(0);
 }
 
-// Nor is there a menu during a search, which lets messages in: a dialog
-// would hold up the rest of the copy, and its OK would send the rest to
-// another site.
+// Nor is there a menu while the question before many searches is open. One
+// during a search is how the user stops it: switching monitoring off, or
+// ending the program.
 void CTrayWnd::OnTrayNotify(UINT, UINT nMouseMessage)
 {
     if (nMouseMessage == WM_LBUTTONDOWN)
         ToggleMonitoring();
-    else if (nMouseMessage == WM_RBUTTONDOWN && !m_bDialogOpen && !m_watcher.IsSearching())
+    else if (nMouseMessage == WM_RBUTTONDOWN && !m_bDialogOpen && !m_watcher.IsAsking())
         ShowTrayMenu();
 }
 
@@ -207,6 +207,12 @@ void CTrayWnd::ShowTrayMenu()
     CString toggle;
     toggle.LoadString(m_bMonitoring ? IDS_DISABLE : IDS_ENABLE);
     ::ModifyMenuA(hPopup, ID_TRAY_TOGGLE, MF_BYCOMMAND | MF_STRING, ID_TRAY_TOGGLE, toggle);
+    // A dialog would hold up the rest of a copy under way, and its OK would
+    // send the rest to another site.
+    if (m_watcher.IsSearching()) {
+        for (const UINT nId : {ID_TRAY_VERSION, ID_TRAY_SETTINGS})
+            ::EnableMenuItem(hPopup, nId, MF_BYCOMMAND | MF_GRAYED);
+    }
 
     POINT pt;
     ::GetCursorPos(&pt);
@@ -245,7 +251,7 @@ void CTrayWnd::ToggleMonitoring()
 {
     m_bMonitoring = !m_bMonitoring;
     if (!m_bMonitoring)
-        m_watcher.CancelRetry();
+        m_watcher.Cancel();
     UpdateTrayIcon();
 }
 

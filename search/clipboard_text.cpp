@@ -13,12 +13,15 @@
 
 namespace {
 
-// Password managers mark what they copy so that clipboard watchers leave it alone.
+// Password managers and clipboard histories mark what they copy so that
+// clipboard viewers leave it alone: with a format of the oldest convention,
+// or of the newer one, or by keeping it out of the clipboard history.
 bool IsMarkedPrivate()
 {
+    static const UINT cfIgnore = ::RegisterClipboardFormatA("Clipboard Viewer Ignore");
     static const UINT cfExclude = ::RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
     static const UINT cfHistory = ::RegisterClipboardFormatA("CanIncludeInClipboardHistory");
-    if (::IsClipboardFormatAvailable(cfExclude))
+    if (::IsClipboardFormatAvailable(cfIgnore) || ::IsClipboardFormatAvailable(cfExclude))
         return true;
     if (!::IsClipboardFormatAvailable(cfHistory))
         return false;
@@ -90,6 +93,22 @@ bool UnicodeIsMadeByTheSystem(const CString& text, const CWideBuffer& unicode, U
     return made.size() == unicode.size() && std::equal(made.data(), made.data() + made.size(), unicode.data());
 }
 
+// OLE names the window of the data object it put on the clipboard in its
+// "DataObject" format, and none there once it has rendered the object's
+// formats and let it go; a copy empties the clipboard, and that format with it.
+// A window handle's value fits 32 bits in 32- and 64-bit programs alike.
+bool IsOleObjectReleased()
+{
+    static const UINT cfDataObject = ::RegisterClipboardFormatA("DataObject");
+    if (!::IsClipboardFormatAvailable(cfDataObject))
+        return false;
+    const CGlobalLock window(::GetClipboardData(cfDataObject));
+    DWORD dwWindow = 1;
+    if (window.size() >= sizeof dwWindow)
+        std::memcpy(&dwWindow, window.get(), sizeof dwWindow);
+    return dwWindow == 0;
+}
+
 template <class Char>
 int LengthToZero(const CGlobalLock& data)
 {
@@ -102,7 +121,7 @@ int LengthToZero(const CGlobalLock& data)
 
 }  // namespace
 
-ClipboardRead ReadClipboardText(CClipboardText& text)
+ClipboardRead ReadClipboardText(CClipboardText& text, bool& bOleReleased)
 {
     // Text in either form makes CF_TEXT available.
     if (!::IsClipboardFormatAvailable(CF_TEXT))
@@ -115,6 +134,7 @@ ClipboardRead ReadClipboardText(CClipboardText& text)
             return ClipboardRead::kHeld;
         if (IsMarkedPrivate())
             return ClipboardRead::kNone;
+        bOleReleased = IsOleObjectReleased();
         forms = FindOwnersTextForms();
         if (forms.bAnsi) {
             const CGlobalLock data(::GetClipboardData(CF_TEXT));

@@ -22,5 +22,6 @@ enum class ClipboardRead {
 
 // The clipboard is open only while the text is copied out; the forms are
 // made after it is closed again. Throws std::bad_alloc for text too large
-// for memory.
-ClipboardRead ReadClipboardText(CClipboardText& text);
+// for memory. bOleReleased says whether OLE has let go of the data object
+// the text was rendered from.
+ClipboardRead ReadClipboardText(CClipboardText& text, bool& bOleReleased);

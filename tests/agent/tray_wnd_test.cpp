@@ -1,6 +1,8 @@
 // The agent window: its tray records, clicks and menu, the clipboard chain, start-up and the ways out.
+#include <thread>
 #include <tuple>
 
+#include "search/percent_encode.h"
 #include "tests/support/agent_test.h"
 
 namespace {
@@ -41,6 +43,15 @@ void ExpectRecords(const RecordingTrayWnd& agent, std::vector<Expected> expected
         EXPECT_STREQ(uFlags == 7 ? "Torven - Quill to Find" : "", d.szTip) << i;
         EXPECT_EQ(uFlags ? nSize : 0, IconWidth(d.hIcon)) << i;
     }
+}
+
+// The lines "1" to "n".
+std::string Lines(int n)
+{
+    std::string text;
+    for (int i = 1; i <= n; ++i)
+        text += std::to_string(i) + "\r\n";
+    return text;
 }
 
 // Without its icon the program can be neither switched off nor ended.
@@ -188,6 +199,72 @@ TEST_F(TrayWndTest, EveryWayOutLeavesTheChainWholeRemovesTheIconAndEndsWhatWasUn
     SetHandler("https", nullptr);
 }
 
+// A batch stops from the tray after its line under way: the left button and
+// the menu's toggle stop it, the menu's exit ends the program too, and the
+// copy that waited behind it is dropped, for good. The menu opens during a
+// search with no way to a dialog, which would hold the rest up.
+TEST_F(TrayWndTest, ABatchStopsFromTheTrayAfterItsLineUnderWay)
+{
+    SettingsFile::Write("[Url Setting]\r\nUse Default Browser=1\r\nWWW Search Site 1 Left=http://q/\r\n"
+                        "WWW Search Site 1 Right=\r\nSearches Before Asking=0\r\n");
+    SetHandler("https", "chrome.exe");
+    const struct {
+        UINT nMouse;
+        UINT nKey;  // in the menu: the first item, or the last
+        bool bEnds;
+    } ways[] = {{WM_LBUTTONDOWN, 0, false}, {WM_RBUTTONDOWN, VK_DOWN, false}, {WM_RBUTTONDOWN, VK_UP, true}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(testing::Message() << way.nMouse << " " << way.nKey);
+        Recorders recorders;
+        Empty();
+        const auto arrived = [&] { return ReadLines(recorders.urlLog).size(); };
+        const auto await = [](const std::function<bool()>& done) {
+            for (int i = 0; i < 500 && !done(); ++i)
+                ::Sleep(20);
+        };
+        size_t nStopped = 0;
+        UINT uDialogItems = 0;
+        std::thread user([&] {
+            await([&] { return arrived() >= 1; });
+            SetClipboard("waiting");
+            await([&] { return arrived() >= 3; });
+            ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, way.nMouse);
+            if (way.nKey) {
+                await([] { return ::FindWindowA("#32768", nullptr) != nullptr; });
+                const HWND hWndMenu = ::FindWindowA("#32768", nullptr);
+                const auto hMenu = reinterpret_cast<HMENU>(::SendMessageA(hWndMenu, MN_GETHMENU, 0, 0));
+                uDialogItems = ::GetMenuState(hMenu, ID_TRAY_VERSION, MF_BYCOMMAND) & ::GetMenuState(hMenu, ID_TRAY_SETTINGS, MF_BYCOMMAND);
+                // The launcher under way arrives while the menu is open.
+                ::Sleep(500);
+                for (UINT key : {way.nKey, static_cast<UINT>(VK_RETURN)})
+                    ::PostMessageA(hWndMenu, WM_KEYDOWN, key, 0);
+            }
+            nStopped = arrived();
+        });
+        ASSERT_TRUE(SetClipboard(Lines(30)));
+        if (way.bEnds)
+            EXPECT_EQ(0, theApp.Run());
+        else
+            PumpUntil([] { return false; }, 2000);
+        user.join();
+        PumpUntil([] { return false; }, 1000);
+        const Strings opened = ReadLines(recorders.urlLog);
+        ASSERT_GE(opened.size(), 3u);
+        EXPECT_LE(opened.size(), nStopped + (way.nKey ? 0 : 1));
+        for (size_t i = 0; i < opened.size(); ++i)
+            EXPECT_EQ("--new-window http://q/" + std::string(PercentEncodeAll(std::to_string(i + 1).c_str())), opened[i]);
+        EXPECT_EQ(way.nKey ? static_cast<UINT>(MF_GRAYED) : 0u, uDialogItems & MF_GRAYED);
+        if (way.bEnds)
+            break;
+        // On again: what waited stays dropped, and copies are searched again.
+        Notify(WM_LBUTTONDOWN);
+        Copy("after");
+        EXPECT_TRUE(PumpUntil([&] { return arrived() > opened.size(); }));
+        EXPECT_EQ("--new-window http://q/%61%66%74%65%72", ReadLines(recorders.urlLog).back());
+    }
+    SetHandler("https", nullptr);
+}
+
 // A next viewer that has not asked for a message for seconds (hung, as
 // Windows counts it after five) holds nothing up and misses the changes
 // meanwhile, but the news of another viewer leaving waits for it a while: it
@@ -244,15 +321,6 @@ TEST(StartUp, TextOnTheClipboardGoesToTheShellAndIsNotPassedOn)
     theApp.m_wndAgent.SendMessage(WM_CLOSE);
 }
 
-// The lines "1" to "n".
-std::string Lines(int n)
-{
-    std::string text;
-    for (int i = 1; i <= n; ++i)
-        text += std::to_string(i) + "\r\n";
-    return text;
-}
-
 class QuestionTest : public AgentTest {
 protected:
     // Copies from a step of the user's, so that the question the copy brings,
@@ -301,6 +369,7 @@ TEST_F(QuestionTest, ACopyThatWouldOpenMoreSearchesThanTheSettingAllowsAsksFirst
         SettingsFile::Write(std::string("[Url Setting]\r\n") +
                             (c.setting ? std::string("Searches Before Asking=") + c.setting + "\r\n" : ""));
         Recorders recorders;
+        Empty();
         EXPECT_EQ(c.asked, CopyAndAnswer(c.copy, IDNO) != nullptr);
         EXPECT_EQ(c.asked ? 0 : c.searches, recorders.Navigated().size());
     }

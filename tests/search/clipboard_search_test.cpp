@@ -58,6 +58,7 @@ TEST_F(SearchTest, TheCurrentSiteIsReadAfreshForEveryCopy)
     for (const auto& c : cases) {
         SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
         Recorders recorders;
+        Empty();
         Copy("q");
         EXPECT_EQ(Strings{c.url}, recorders.Navigated()) << c.settings;
     }
@@ -95,6 +96,7 @@ TEST_F(SearchTest, EveryNonEmptyLineIsOneSearchInTheEncodingOfTheCurrentSite)
         SettingsFile::Write("[Url Setting]\r\nCurrent Url Index=1\r\nWWW Search Site 2 Left=\r\nWWW Search Site 2 Right=\r\n" +
                             (c.encoding ? std::string("WWW Search Site 2 Encoding=") + c.encoding + "\r\n" : ""));
         Recorders recorders;
+        Empty();
         m_agent.records.clear();
         Copy(c.clip);
         EXPECT_EQ(c.queries, recorders.Navigated()) << &c - cases;
@@ -122,6 +124,7 @@ TEST_F(SearchTest, AFailingStepCostsOnlyItsOwnLineAndShowsOneBalloon)
         SCOPED_TRACE(c.step);
         Recorders recorders;
         Recorders::Fail(c.step, n + 2);
+        Empty();
         m_agent.records.clear();
         Copy("a\r\nb\r\nc");
         Strings expected;
@@ -150,6 +153,7 @@ TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
         std::vector<ClipData> formats;
         size_t searched;
     } cases[] = {
+        {{Text("hunter2"), Named("Clipboard Viewer Ignore", std::string(1, '\0'))}, 0},
         {{Text("hunter2"), Named("ExcludeClipboardContentFromMonitorProcessing", std::string(1, '\0'))}, 0},
         {{Text("hunter2"), Named("CanIncludeInClipboardHistory", std::string(4, '\0'))}, 0},
         {{Text("hunter2"), Named("CanIncludeInClipboardHistory", kAllowed)}, 1},
@@ -159,6 +163,30 @@ TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
         Recorders recorders;
         Copy(c.formats);
         EXPECT_EQ(c.searched, recorders.Navigated().size()) << &c - cases;
+    }
+}
+
+// Another program's copy is searched once, whatever it does afterwards: copy
+// again at once, or render its text again as it closes. Copied again later,
+// it is searched again: the user may have closed the first window.
+TEST_F(SearchTest, ACopyIsSearchedOnceWhateverItsOwnerDoesAfterwards)
+{
+    for (const bool bOle : {false, true}) {
+        SCOPED_TRACE(bOle ? "through OLE" : "with delayed rendering");
+        Recorders recorders;
+        Empty();
+        {
+            OwnerThread owner(bOle, "own");
+            EXPECT_TRUE(PumpUntil([&] { return recorders.Released() == 1; }));
+            PumpUntil([] { return false; }, 1000);
+            owner.Copy();
+            EXPECT_TRUE(PumpUntil([&] { return recorders.Released() == 2; }));
+            owner.Copy();
+            // Closed well after the last copy, so that its rendering cannot pass for a repeated press.
+            PumpUntil([] { return false; }, 1000);
+        }
+        PumpUntil([] { return false; }, 500);
+        EXPECT_EQ(Strings(2, Google("%6F%77%6E")), recorders.Navigated());
     }
 }
 
@@ -251,6 +279,7 @@ TEST_F(SearchTest, TheCopyingProgramsOwnUnicodeTextIsRead)
                         "WWW Search Site 1 Encoding=UTF-8\r\n");
     for (const auto& c : cases) {
         Recorders recorders;
+        Empty();
         for (const std::vector<ClipData>& opening : c.openings)
             Copy(opening, &opening != &c.openings.front());
         const Strings urls = recorders.Navigated();

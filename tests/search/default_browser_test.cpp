@@ -51,6 +51,7 @@ TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
         SettingsFile::Write("[Url Setting]\r\n" + c.settings);
         SetHandler("https", c.handler);
         Recorders recorders;
+        Empty();
         m_agent.records.clear();
         Copy("b\r\na");
         PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= c.opened.size(); });
@@ -87,6 +88,7 @@ TEST_F(DefaultBrowserTest, FourLinesReachTheBrowserInLineOrderWhateverItsLaunche
         SetHandler("https", c.handler);
         ::SetEnvironmentVariableA("URL_RECORDER_STAY", c.stay);
         Recorders recorders;
+        Empty();
         Copy("1\r\n2\r\n3\r\n4");
         PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= c.opened.size(); }, 8000);
         EXPECT_EQ(c.opened, ReadLines(recorders.urlLog));

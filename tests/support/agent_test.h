@@ -207,6 +207,8 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws > before; })) << "not passed on";
     }
     void Copy(const std::string& text) { Copy({Text(text)}); }
+    // A change without text: the same text copied next, however soon, is a copy of its own.
+    void Empty() { Copy(std::vector<ClipData>()); }
 
     void Notify(UINT nMouseMessage) { m_agent.SendMessage(WM_TRAYNOTIFY, m_agent.m_nTrayIconId, nMouseMessage); }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 
 #include <atomic>
 #include <fstream>
@@ -196,6 +197,90 @@ public:
     std::atomic<HWND> m_hWnd{nullptr};
 
 private:
+    std::atomic<bool> m_bEnded{false};
+    std::thread m_thread;
+};
+
+// Another program that copies text, on a thread of its own, as it comes:
+// with delayed rendering, its window rendering the text when a reader asks
+// for it and once more as it is destroyed; or (bOle) from a rich edit box,
+// which copies through OLE, flushed as the program closes. It copies once
+// at the start, Copy() copies again, and it closes when this goes.
+class OwnerThread {
+public:
+    OwnerThread(bool bOle, std::string text)
+        : m_text(std::move(text)), m_thread([this, bOle] {
+              if (bOle)
+                  ::OleInitialize(nullptr);
+              {
+                  Owner owner(m_text, bOle);
+                  m_hWnd = owner.m_hWnd;
+                  for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;)
+                      ::DispatchMessageA(&msg);
+                  if (bOle)
+                      ::OleFlushClipboard();
+              }
+              if (bOle)
+                  ::OleUninitialize();
+              m_bEnded = true;
+          })
+    {
+        while (!m_hWnd)
+            ::Sleep(1);
+        Copy();
+    }
+    ~OwnerThread()
+    {
+        ::PostMessageA(m_hWnd, WM_APP + 1, 0, 0);
+        PumpUntil([this] { return m_bEnded.load(); });
+        m_thread.join();
+    }
+
+    void Copy() { ::PostMessageA(m_hWnd, WM_APP, 0, 0); }
+
+private:
+    class Owner : public CWnd {
+    public:
+        Owner(const std::string& text, bool bOle) : m_text(text)
+        {
+            CreateEx(0, "", 0, 0, 0, 0, 0, nullptr, nullptr);
+            if (bOle && ::LoadLibraryA("riched20.dll"))
+                m_hEdit = ::CreateWindowExA(0, "RichEdit20A", text.c_str(), WS_CHILD, 0, 0, 100, 20, m_hWnd, nullptr, nullptr, nullptr);
+        }
+        // Destroyed here, while its rendering is still this class's.
+        ~Owner() override { ::DestroyWindow(m_hWnd); }
+
+    protected:
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+        {
+            if (message == WM_APP && m_hEdit) {
+                ::SendMessageA(m_hEdit, EM_SETSEL, 0, -1);
+                ::SendMessageA(m_hEdit, WM_COPY, 0, 0);
+            } else if (message == WM_APP && ::OpenClipboard(m_hWnd)) {
+                ::EmptyClipboard();
+                ::SetClipboardData(CF_TEXT, nullptr);
+                ::CloseClipboard();
+            } else if (message == WM_RENDERFORMAT) {
+                PutOnClipboard({Text(m_text)});
+            } else if (message == WM_RENDERALLFORMATS && ::OpenClipboard(m_hWnd)) {
+                if (::GetClipboardOwner() == m_hWnd)
+                    PutOnClipboard({Text(m_text)});
+                ::CloseClipboard();
+            } else if (message == WM_APP + 1) {
+                ::PostQuitMessage(0);
+            } else {
+                return CWnd::WindowProc(message, wParam, lParam);
+            }
+            return 0;
+        }
+
+    private:
+        const std::string& m_text;
+        HWND m_hEdit = nullptr;
+    };
+
+    const std::string m_text;
+    std::atomic<HWND> m_hWnd{nullptr};
     std::atomic<bool> m_bEnded{false};
     std::thread m_thread;
 };
