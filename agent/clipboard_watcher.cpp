@@ -92,7 +92,8 @@ void CClipboardWatcher::Read()
         facts.bRead = true;
         if (read == ClipboardRead::kText)
             facts.nText = CCopyRule::Fingerprint(copy.text);
-        if (!m_rule.IsSearched(facts, FALSE))
+        // The mode is read afresh, and only for text: nothing else is searched in either.
+        if (!m_rule.IsSearched(facts, read == ClipboardRead::kText && theApp.IsDoubleCopySearched()))
             return;
         copy.bStartUp = m_bReadAtStartUp;
         m_waitingCopies.AddTail(std::move(copy));

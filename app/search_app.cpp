@@ -170,12 +170,32 @@ int CSearchApp::GetSearchesBeforeAsking()
     return bWhole ? static_cast<int>(nValue) : std::atoi(LoadText(IDS_DEFAULT_SEARCHES_BEFORE_ASKING));
 }
 
+BOOL CSearchApp::IsSwitchOn(UINT nKeyId)
+{
+    return ReadSettingString(IDS_SECTION, nKeyId, "") == "1";
+}
+
+BOOL CSearchApp::SetSwitch(UINT nKeyId, BOOL bOn)
+{
+    return WriteSettingString(IDS_SECTION, nKeyId, bOn ? "1" : "0");
+}
+
 BOOL CSearchApp::IsDefaultBrowserUsed()
 {
-    return ReadSettingString(IDS_SECTION, IDS_KEY_USE_DEFAULT_BROWSER, "") == "1";
+    return IsSwitchOn(IDS_KEY_USE_DEFAULT_BROWSER);
 }
 
 BOOL CSearchApp::SetDefaultBrowserUsed(BOOL bUsed)
 {
-    return WriteSettingString(IDS_SECTION, IDS_KEY_USE_DEFAULT_BROWSER, bUsed ? "1" : "0");
+    return SetSwitch(IDS_KEY_USE_DEFAULT_BROWSER, bUsed);
+}
+
+BOOL CSearchApp::IsDoubleCopySearched()
+{
+    return IsSwitchOn(IDS_KEY_SEARCH_ON_DOUBLE_COPY);
+}
+
+BOOL CSearchApp::SetDoubleCopySearched(BOOL bSearched)
+{
+    return SetSwitch(IDS_KEY_SEARCH_ON_DOUBLE_COPY, bSearched);
 }

@@ -50,9 +50,18 @@ public:
     BOOL IsDefaultBrowserUsed();
     BOOL SetDefaultBrowserUsed(BOOL bUsed);
 
+    // Whether only the same text copied twice within half a second searches,
+    // rather than every copy: only when the stored value is "1". Set, it is "1" or "0".
+    BOOL IsDoubleCopySearched();
+    BOOL SetDoubleCopySearched(BOOL bSearched);
+
     static constexpr int kSiteCount = 10;
 
 private:
+    // A switch of the settings file, on only when its value is "1".
+    BOOL IsSwitchOn(UINT nKeyId);
+    BOOL SetSwitch(UINT nKeyId, BOOL bOn);
+
     BOOL m_bStarted = FALSE;
     // Held for the life of the process by the one agent of the session.
     CKernelHandle m_instance;

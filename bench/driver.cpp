@@ -215,8 +215,10 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
 
     // The first copy loads the automation server and warms the caches; what
     // comes after it shows whether anything grows with use.
-    const std::string line = "\x8C\x9F\x8D\xF5 bench line\r\n";  // "検索" in Shift_JIS: the double-byte paths too
+    // Each copy's text its own, or a copy soon after the same one would be a repeated press.
     for (int copy = 0; copy < 10; ++copy) {
+        // "検索" in Shift_JIS: the double-byte paths too.
+        const std::string line = "\x8C\x9F\x8D\xF5 bench line " + std::to_string(copy) + "\r\n";
         change({Text(bench::Repeat(line, 100 * line.size()))});
         if (copy == 0) {
             pump(1000);
@@ -230,7 +232,8 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
     // Half the changes with monitoring off, half on with nothing to search:
     // the notification path alone, then with the clipboard read and cut too,
     // its text put there in one form only, ANSI or Unicode by turns, so that
-    // the program reads one and makes the other.
+    // the program reads one and makes the other. The last quarter in the
+    // double-copy mode, where none of them is a second copy.
     // A left click on the icon flips monitoring; sent rather than posted, as
     // the notifications that follow are sent too and would overtake it.
     const double t0 = bench::NowUs();
@@ -242,6 +245,8 @@ int Resident(const std::string& program, const std::string& baseline, int idleSe
             pump(1000);
         if (i == 5000 || i == 7500)
             prog.PrintUsage(i == 5000 ? "half.program" : "quarter.program");
+        if (i == 7500)
+            ::WritePrivateProfileStringA("Url Setting", "Search On Double Copy", "1", "Quillfind.INI");
         change({i < 5000 ? Text(i % 2 ? "off a" : "off b") : i % 2 ? Text(" \r\n\t\r\n") : Unicode(u"\r\n")});
     }
     Print("changes.ms", (bench::NowUs() - t0) / 1000 - 1000);

@@ -62,6 +62,7 @@ void CSettingsDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_UTF8_CHECK, m_bUtf8);
     DDX_Check(pDX, IDC_DEFAULT_BROWSER_CHECK, m_bDefaultBrowser);
     DDX_Check(pDX, IDC_START_WITH_WINDOWS_CHECK, m_bStartWithWindows);
+    DDX_Check(pDX, IDC_DOUBLE_COPY_CHECK, m_bDoubleCopy);
 }
 
 BOOL CSettingsDlg::OnInitDialog()
@@ -89,6 +90,7 @@ BOOL CSettingsDlg::OnInitDialog()
     if (m_comboSite.SetCurSel(theApp.GetCurrentSiteIndex()) == CB_ERR)
         m_comboSite.SetCurSel(0);
     m_bDefaultBrowser = theApp.IsDefaultBrowserUsed();
+    m_bDoubleCopy = theApp.IsDoubleCopySearched();
     m_bStartWithWindows = IsStartedWithWindows();
     m_nShownRow = -1;
     ShowSelectedSite();
@@ -186,6 +188,8 @@ void CSettingsDlg::OnOK()
     }
     if (m_bDefaultBrowser != theApp.IsDefaultBrowserUsed())
         check(theApp.SetDefaultBrowserUsed(m_bDefaultBrowser));
+    if (m_bDoubleCopy != theApp.IsDoubleCopySearched())
+        check(theApp.SetDoubleCopySearched(m_bDoubleCopy));
     // Another copy's shortcut reads as unchecked: left unchecked, it stays.
     if (m_bStartWithWindows != IsStartedWithWindows())
         check(SetStartedWithWindows(m_bStartWithWindows));

@@ -37,6 +37,8 @@ public:
     // The check box IDC_START_WITH_WINDOWS_CHECK: whether the Startup folder
     // starts this executable.
     BOOL m_bStartWithWindows = FALSE;
+    // The check box IDC_DOUBLE_COPY_CHECK: whether only a double copy searches.
+    BOOL m_bDoubleCopy = FALSE;
 
 protected:
     const MessageMap* GetMessageMap() const override;

@@ -190,6 +190,56 @@ TEST_F(SearchTest, ACopyIsSearchedOnceWhateverItsOwnerDoesAfterwards)
     }
 }
 
+// Only the same text copied twice within half a second searches in the
+// double-copy mode, once, as another program copies at these moments.
+TEST_F(SearchTest, InTheDoubleCopyModeOnlyASecondCopyWithinHalfASecondSearches)
+{
+    SettingsFile::Write("[Url Setting]\r\nSearch On Double Copy=1\r\n");
+    const ClipData kPrivate = Named("Clipboard Viewer Ignore", std::string(1, '\0'));
+    const std::vector<ClipData> a = {Text("a")}, b = {Text("b")}, secret = {Text("a"), kPrivate};
+    const struct {
+        std::vector<std::pair<DWORD, std::vector<ClipData>>> copies;  // ms after the one before
+        const char* how;  // "off": monitoring off; "start": the first on the clipboard at start-up
+        size_t searched;
+    } cases[] = {
+        {{{0, a}}, "", 0},
+        {{{0, a}, {200, a}}, "", 1},
+        {{{0, a}, {1000, a}}, "", 0},
+        {{{0, a}, {150, a}, {150, a}}, "", 1},
+        {{{0, a}, {150, b}}, "", 0},
+        {{{0, a}}, "start", 0},
+        {{{0, a}, {200, a}}, "off", 0},
+        {{{0, secret}, {200, secret}}, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        Recorders recorders;
+        Empty();
+        const bool bStart = std::string(c.how) == "start", bOff = std::string(c.how) == "off";
+        if (bStart) {
+            m_agent.SendMessage(WM_CLOSE);
+            ASSERT_TRUE(SetClipboard(c.copies[0].second));
+            ASSERT_TRUE(m_agent.Create());
+        }
+        if (bOff)
+            Notify(WM_LBUTTONDOWN);
+        std::atomic<bool> bDone(false);
+        std::thread copier([&] {
+            for (size_t i = bStart ? 1 : 0; i < c.copies.size(); ++i) {
+                ::Sleep(c.copies[i].first);
+                SetClipboard(c.copies[i].second);
+            }
+            bDone = true;
+        });
+        PumpUntil([&] { return bDone.load(); });
+        copier.join();
+        PumpUntil([] { return false; }, 300);
+        if (bOff)
+            Notify(WM_LBUTTONDOWN);
+        EXPECT_EQ(c.searched, recorders.Navigated().size());
+    }
+}
+
 // Another program's thread writes the clipboard and keeps it open until
 // hGo is set, then writes pszThen (if any) before it lets go.
 std::thread WriteAndHold(const char* pszText, HANDLE hGo, const char* pszThen)

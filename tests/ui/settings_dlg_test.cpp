@@ -172,13 +172,14 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
             d.Send(IDC_SITE_COMBO, CB_GETLBTEXT, 9, reinterpret_cast<LPARAM>(last));
             EXPECT_EQ("  1 | 10 |10", std::string(first) + "|" + last + "|" + std::to_string(d.Send(IDC_SITE_COMBO, CB_GETCOUNT)));
-            // Tab goes from the list through the UTF-8 box, the name, the two parts and the browser and
-            // start-up boxes to the buttons and the sample.
+            // Tab goes from the list through the UTF-8 box, the name, the two parts and the browser,
+            // start-up and double-copy boxes to the buttons and the sample.
             std::vector<int> order;
-            for (HWND h = d.Item(IDC_SITE_COMBO); order.size() < 10; h = ::GetNextDlgTabItem(d.h, h, FALSE))
+            for (HWND h = d.Item(IDC_SITE_COMBO); order.size() < 11; h = ::GetNextDlgTabItem(d.h, h, FALSE))
                 order.push_back(::GetDlgCtrlID(h));
             EXPECT_EQ((std::vector<int>{IDC_SITE_COMBO, IDC_UTF8_CHECK, IDC_NAME_EDIT, IDC_LEFT_EDIT, IDC_RIGHT_EDIT,
-                                        IDC_DEFAULT_BROWSER_CHECK, IDC_START_WITH_WINDOWS_CHECK, IDOK, IDCANCEL, IDC_SAMPLE_EDIT}),
+                                        IDC_DEFAULT_BROWSER_CHECK, IDC_START_WITH_WINDOWS_CHECK, IDC_DOUBLE_COPY_CHECK, IDOK,
+                                        IDCANCEL, IDC_SAMPLE_EDIT}),
                       order);
 
             EXPECT_EQ(m_agent.m_hWnd, ::GetWindow(d.h, GW_OWNER));
@@ -276,15 +277,18 @@ TEST_F(SettingsDlgTest, OkWithoutEditsLeavesEveryValueReadingAsItDid)
     EXPECT_EQ(std::vector<CString>({" &x=1 ", kLong.c_str(), "'q'", "\"a\" b", "c "}),
               std::vector<CString>({theApp.GetSiteRight(0), theApp.GetSiteLeft(0), theApp.GetSiteName(0), theApp.GetSiteName(1),
                                     theApp.GetSiteName(2)}));
-    EXPECT_EQ(std::string::npos, SettingsFile::Read().find("Browser")) << "a choice not changed is not written";
+    for (const char* key : {"Browser", "Double"})
+        EXPECT_EQ(std::string::npos, SettingsFile::Read().find(key)) << "a choice not changed is not written";
 }
 
 TEST_F(SettingsDlgTest, TheCheckBoxesKeepTheirChoicesAndOkWritesOnlyTheOnesThatChanged)
 {
-    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 5 Encoding=utf-8\r\nUse Default Browser=1\r\n");
+    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 5 Encoding=utf-8\r\nUse Default Browser=1\r\nSearch On Double Copy=1\r\n");
     Run({[](Dlg& d) {
-        EXPECT_EQ(BST_CHECKED, d.Send(IDC_DEFAULT_BROWSER_CHECK, BM_GETCHECK));
-        d.Click(IDC_DEFAULT_BROWSER_CHECK);
+        for (const int nId : {IDC_DEFAULT_BROWSER_CHECK, IDC_DOUBLE_COPY_CHECK}) {
+            EXPECT_EQ(BST_CHECKED, d.Send(nId, BM_GETCHECK));
+            d.Click(nId);
+        }
         const auto checked = [&d] { return d.Send(IDC_UTF8_CHECK, BM_GETCHECK) == BST_CHECKED; };
         EXPECT_FALSE(checked());
         d.Pick(2);
@@ -300,7 +304,8 @@ TEST_F(SettingsDlgTest, TheCheckBoxesKeepTheirChoicesAndOkWritesOnlyTheOnesThatC
     }});
     // The keys the file had change in place; then come the index and every
     // site's three keys, each row written as it stands; the key it lacked comes last.
-    std::string expected = "[Url Setting]\r\nWWW Search Site 5 Encoding=\r\nUse Default Browser=0\r\nCurrent Url Index=4\r\n";
+    std::string expected = "[Url Setting]\r\nWWW Search Site 5 Encoding=\r\nUse Default Browser=0\r\n"
+                           "Search On Double Copy=0\r\nCurrent Url Index=4\r\n";
     for (int i = 0; i < 10; ++i) {
         const std::string n = std::to_string(i + 1);
         expected += "WWW Search Site " + n + " Left=" + std::string(theApp.GetSiteLeft(i)) + "\r\nWWW Search Site " +
