@@ -265,28 +265,37 @@ std::thread WriteAndHold(const char* pszText, HANDLE hGo, const char* pszThen)
 // the clipboard may still be held.
 TEST_F(SearchTest, EachChangeIsSearchedOnceAfterItsMessageAndOnceTheClipboardIsFree)
 {
+    // Held, then let go, and another program copies before the next try: the
+    // change that was held is gone, and the new one is searched at once, once.
+    const CKernelHandle go(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    std::thread holder = WriteAndHold("old", go.get(), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 1; }));
+    ::SetEvent(go.get());
+    holder.join();
+    ASSERT_TRUE(SetClipboard("free"));
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 2; }));
+
     std::atomic<bool> bDone(false);
     const ViewerThread front([&](ChainViewer& viewer) {
         viewer.m_nPauseMs = 300;
         PumpUntil([&] { return bDone.load(); }, 10000);
     });
-    const CKernelHandle go(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    std::thread holder = WriteAndHold("held", go.get(), nullptr);
-    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 1; }));
-    EXPECT_EQ(0, m_recorders.Released()) << "the change went on at once, before the clipboard was free";
+    holder = WriteAndHold("held", go.get(), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 3; }));
+    EXPECT_EQ(1, m_recorders.Released()) << "the change went on at once, before the clipboard was free";
     ::SetEvent(go.get());
     holder.join();
-    EXPECT_TRUE(PumpUntil([&] { return m_recorders.Released() == 1; }));
+    EXPECT_TRUE(PumpUntil([&] { return m_recorders.Released() == 2; }));
     // Changed again while held, and announced late: the change that was held
     // is gone, and the new one is searched once, from its own notification.
     holder = WriteAndHold("gone", go.get(), "newer");
-    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 2; }));
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 4; }));
     ::SetEvent(go.get());
-    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 3; }));
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 5; }));
     holder.join();
     // Held while monitoring is switched off: not read once free.
     holder = WriteAndHold("off", go.get(), nullptr);
-    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 4; }));
+    EXPECT_TRUE(PumpUntil([&] { return m_viewer->m_nDraws == 6; }));
     Notify(WM_LBUTTONDOWN);
     ::SetEvent(go.get());
     holder.join();
@@ -299,8 +308,9 @@ TEST_F(SearchTest, EachChangeIsSearchedOnceAfterItsMessageAndOnceTheClipboardIsF
     rejoining.Rejoin();
     Copy("next");
     bDone = true;
-    EXPECT_EQ((Strings{Google("%68%65%6C%64"), Google("%6E%65%77%65%72"), Google("%6E%65%78%74")}), m_recorders.Navigated());
-    EXPECT_EQ(7, m_viewer->m_nDraws) << "every notification is passed on";
+    EXPECT_EQ((Strings{Google("%66%72%65%65"), Google("%68%65%6C%64"), Google("%6E%65%77%65%72"), Google("%6E%65%78%74")}),
+              m_recorders.Navigated());
+    EXPECT_EQ(9, m_viewer->m_nDraws) << "every notification is passed on";
 }
 
 // The copying program's own Unicode text is read, whatever order its forms
