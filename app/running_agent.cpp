@@ -25,10 +25,21 @@ bool CRunningAgent::End(DWORD dwTimeoutMs) const
            ::WaitForSingleObject(m_process.get(), dwTimeoutMs) == WAIT_OBJECT_0;
 }
 
-// The path the process's image was opened by, which a replaced file at that
-// path does not change.
 bool GetProcessPath(HANDLE hProcess, wchar_t (&path)[MAX_PATH])
 {
     DWORD nLength = MAX_PATH;
     return ::QueryFullProcessImageNameW(hProcess, 0, path, &nLength) != FALSE;
+}
+
+ULONGLONG GetOwnVersion()
+{
+    const HRSRC hInfo = ::FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
+    const auto* pRecord = hInfo ? static_cast<const BYTE*>(::LockResource(::LoadResource(nullptr, hInfo))) : nullptr;
+    // The fixed part follows the record's header and its key, "VS_VERSION_INFO"
+    // in UTF-16, on a 4-byte boundary.
+    constexpr DWORD kFixedAt = 40;
+    if (!pRecord || ::SizeofResource(nullptr, hInfo) < kFixedAt + sizeof(VS_FIXEDFILEINFO))
+        return 0;
+    const auto* pFixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(pRecord + kFixedAt);
+    return pFixed->dwSignature == VS_FFI_SIGNATURE ? ULONGLONG{pFixed->dwFileVersionMS} << 32 | pFixed->dwFileVersionLS : 0;
 }

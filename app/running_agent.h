@@ -24,3 +24,7 @@ private:
 
 // The full path of the executable a process runs; false when it cannot be read.
 bool GetProcessPath(HANDLE hProcess, wchar_t (&path)[MAX_PATH]);
+// This program's file version from the version record it runs with, which
+// is not the file at its path once an upgrade has replaced that; most
+// significant half first.
+ULONGLONG GetOwnVersion();

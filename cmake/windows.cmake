@@ -54,6 +54,7 @@ add_library(qf_app OBJECT
   framework/win_app.cpp
   agent/clipboard_watcher.cpp
   agent/tray_wnd.cpp
+  app/running_agent.cpp
   app/search_app.cpp
   app/startup_shortcut.cpp
   search/clipboard_search.cpp
