@@ -1,6 +1,7 @@
 // The settings dialog and the about box, opened from the tray's commands and
 // handled from inside their modal loops as a user would.
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include "tests/support/agent_test.h"
 
@@ -12,11 +13,12 @@ const char kSettingsTitle[] = "Quill To Find \x90\xDD\x92\xE8";                 
 const char kAboutTitle[] = "Quillfind\x82\xCC\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";  // のﾊﾞｰｼﾞｮﾝ情報
 const char kQuery[] = "\x8C\x9F\x8D\xF5\x8C\xEA";                                           // 検索語
 const char kGoogleLeft[] = "http://www.google.co.jp/search?q=";
-// This test program, in capitals as a shortcut may spell it, and another copy of the program.
+// This test program and its folder, in capitals as a shortcut may spell them, and another copy of the program.
 const std::wstring kThisExe = [] {
     wchar_t path[MAX_PATH] = {};
     return std::wstring(path, ::CharUpperBuffW(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH)));
 }();
+const std::wstring kThisFolder = kThisExe.substr(0, kThisExe.rfind(L'\\'));
 const std::wstring kOtherCopy = L"C:\\OTHER\\QUILLFIND.EXE";
 // The program's shortcut in the Startup folder, found by the older road.
 const std::string kStartupShortcut = [] {
@@ -25,9 +27,10 @@ const std::string kStartupShortcut = [] {
     return folder + std::string("\\Quillfind.lnk");
 }();
 
-// Where that shortcut leads, in capitals, or "" without one. It is taken out,
-// and one that leads to pszPlant, if any, put in its place.
-std::wstring StartupTarget(const wchar_t* pszPlant = L"")
+// Where that shortcut leads, in capitals, or "" without one, and its working
+// folder (pFolder). It is taken out, and one that leads to pszPlant, if any,
+// put in its place.
+std::wstring StartupTarget(const wchar_t* pszPlant = L"", std::wstring* pFolder = nullptr)
 {
     const std::wstring path(kStartupShortcut.begin(), kStartupShortcut.end());  // ASCII in the test prefix
     CComRef<IShellLinkW> link;
@@ -37,11 +40,32 @@ std::wstring StartupTarget(const wchar_t* pszPlant = L"")
     wchar_t target[MAX_PATH] = {};
     file.get()->Load(path.c_str(), STGM_READ);
     link.get()->GetPath(target, MAX_PATH, nullptr, 0);
+    if (pFolder) {
+        wchar_t folder[MAX_PATH] = {};
+        link.get()->GetWorkingDirectory(folder, MAX_PATH);
+        *pFolder = ::CharUpperW(folder);
+    }
     ::DeleteFileW(path.c_str());
     if (*pszPlant && SUCCEEDED(link.get()->SetPath(pszPlant)))
         file.get()->Save(path.c_str(), TRUE);
     return ::CharUpperW(target);
 }
+
+// Windows' switch of that shortcut, the bytes Task Manager leaves: it is read
+// ("" without one) and taken out, and plant's bytes, if any, put in its place.
+std::string StartupSwitch(const std::string& plant = "")
+{
+    const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
+    char value[64] = {};
+    DWORD size = sizeof value;
+    const bool bWas = ::SHGetValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", nullptr, value, &size) == ERROR_SUCCESS;
+    ::SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk");
+    if (!plant.empty())
+        ::SHSetValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", REG_BINARY, plant.data(), static_cast<DWORD>(plant.size()));
+    return bWas ? std::string(value, size) : "";
+}
+const std::string kSwitchedOn(std::string("\x06", 1) + std::string(11, '\0'));
+const std::string kSwitchedOff = std::string("\x03\0\0\0", 4) + "\x10\x32\x54\x76\x98\xBA\xDC\x01";
 
 POINT Centre(HWND hWnd)
 {
@@ -134,8 +158,10 @@ protected:
     }
 };
 
-// Each opening shows the file and the Startup folder as they are, and Cancel,
-// Escape or the close box drop what was edited; OK then turns the start-up box.
+// Each opening shows the file, the Startup folder and Windows' switch of its
+// shortcut as they are, and Cancel, Escape or the close box drop what was
+// edited, the start-up box too, which neither a change of row nor an edit box
+// losing the focus acts on; OK then turns that box.
 TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNothingThatOkWrites)
 {
     const struct {
@@ -145,14 +171,16 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         const char* left;
         const char* right;
         std::wstring startup;
+        std::string switched;
         std::function<void(Dlg&)> close;
     } cases[] = {
-        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", [](Dlg& d) { d.Click(IDCANCEL); }},
+        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", "", [](Dlg& d) { d.Click(IDCANCEL); }},
         // Escape while a copy's search waits for its browser's launcher.
         {"Current Url Index=9\r\nUse Default Browser=1\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", kOtherCopy,  // 未定
-         [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
+         kSwitchedOff, [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
         {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe,
-         [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+         kSwitchedOn, [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {nullptr, 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe, kSwitchedOff, [](Dlg& d) { d.Click(IDCANCEL); }},
     };
     SetHandler("https", "chrome.exe");
     for (const auto& c : cases) {
@@ -161,9 +189,11 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
             SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
         const std::string before = SettingsFile::Read();
         StartupTarget(c.startup.c_str());
+        StartupSwitch(c.switched);
+        const bool bChecked = c.startup == kThisExe && c.switched != kSwitchedOff;
         Run({[&](Dlg& d) {
             EXPECT_EQ(c.row, d.Row());
-            EXPECT_EQ(c.startup == kThisExe ? BST_CHECKED : BST_UNCHECKED, d.Send(IDC_START_WITH_WINDOWS_CHECK, BM_GETCHECK));
+            EXPECT_EQ(bChecked ? BST_CHECKED : BST_UNCHECKED, d.Send(IDC_START_WITH_WINDOWS_CHECK, BM_GETCHECK));
             EXPECT_EQ(std::string(c.name) + c.left + c.right + c.left + kQuery + c.right,
                       d.Text(IDC_NAME_EDIT) + d.Text(IDC_LEFT_EDIT) + d.Text(IDC_RIGHT_EDIT) + d.Text(IDC_SAMPLE_EDIT));
             EXPECT_EQ(d.Item(IDC_SITE_COMBO), ::GetFocus());
@@ -194,19 +224,24 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         },
              [&](Dlg& d) {
                  EXPECT_EQ(nullptr, ::FindWindowA("#32768", nullptr));
+                 d.Click(IDC_START_WITH_WINDOWS_CHECK);
                  d.Type(IDC_NAME_EDIT, "edited");
                  d.Pick(5);
                  d.Type(IDC_RIGHT_EDIT, "edited");
-                 d.Click(IDC_START_WITH_WINDOWS_CHECK);
                  c.close(d);
              }});
         EXPECT_TRUE(::IsWindowEnabled(m_agent.m_hWnd));
         EXPECT_FALSE(m_agent.m_bDialogOpen);
         EXPECT_EQ(before, SettingsFile::Read());
         EXPECT_EQ(c.startup, StartupTarget(c.startup.c_str()));
-        // Checked, the shortcut leads here, in place of another copy's; unchecked, it is gone.
+        EXPECT_EQ(c.switched, StartupSwitch(c.switched));
+        // Checked, the shortcut leads here, from here, in place of another copy's, and is switched
+        // on; unchecked, it is gone. Either way Windows' switch goes.
         Run({[](Dlg& d) { d.Click(IDC_START_WITH_WINDOWS_CHECK); d.Click(IDOK); }});
-        EXPECT_EQ(c.startup == kThisExe ? L"" : kThisExe, StartupTarget());
+        std::wstring folder;
+        EXPECT_EQ(bChecked ? L"" : kThisExe, StartupTarget(L"", &folder));
+        EXPECT_EQ(bChecked ? L"" : kThisFolder, folder);
+        EXPECT_EQ("", StartupSwitch());
     }
     SetHandler("https", nullptr);
 }
