@@ -3,10 +3,13 @@
 # as scripts/run sets it up: the MSI installs it, and its Start-menu shortcut
 # starts it; text copied on the Linux side reaches the
 # desktop's browser (a stand-in xdg-open first in PATH) through
-# quillfind_browser.dll and winebrowser, once a line and in line order; the
-# real tray icon is clicked; a site set to UTF-8 gets UTF-8 queries; OK in the
-# settings dialog writes the settings file; "終了" from its menu ends the day;
-# removing the program takes what the MSI put in place and leaves that file.
+# quillfind_browser.dll and winebrowser, once a line and in line order;
+# another copy, or another version, takes the running one's place; the real
+# tray icon is clicked; a site set to UTF-8 gets UTF-8 queries; OK in the
+# settings dialog writes the settings file and makes the Startup shortcut; a
+# second build of the version replaces the running program; "終了" from its
+# menu ends it; removing the program while it runs takes what the MSI put in
+# place and the Startup shortcut, and leaves that file.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
@@ -35,6 +38,11 @@ wine msiexec /i "$msi" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /i en
 installed=("$prefix"/drive_c/users/*/AppData/Local/Programs/Quillfind)
 shortcut=("$prefix"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/Quillfind.lnk)
 [ -f "$installed/Quillfind.exe" ] && [ -f "$shortcut" ] || e2e_fail "the MSI put no Quillfind.exe and Start-menu shortcut in place"
+startup="${installed%/AppData/*}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp/Quillfind.lnk"
+# Every component has a value of the user's, under Software\Torven\Quillfind, as its key path.
+unkeyed=$(awk -F'\t' -v RS='\r\n' 'FNR == NR { if ($2 == 1 && $3 == "Software\\Torven\\Quillfind") user[$1] = 1; next }
+  FNR > 3 && !(int($4 / 4) % 2 && user[$6]) { print $1 }' <(msiinfo export "$E2E_MSI" Registry) <(msiinfo export "$E2E_MSI" Component))
+[ -z "$unkeyed" ] || e2e_fail "components without a key path of the user's: $unkeyed"
 
 opened=$e2e_work/xdg-open.log
 mkdir "$e2e_work/bin"
@@ -74,6 +82,21 @@ e2e_start "$installed/Quillfind.exe"
 second_pid=$e2e_last_pid
 e2e_wait '! kill -0 "$second_pid" 2>/dev/null' || e2e_fail "a second start stayed"
 wait "$second_pid" || e2e_fail "a second start ended with code $?"
+# Another copy takes the running one's place, and so does another version
+# started from that copy's path once the file there is replaced (1.0.0.1
+# becomes 1.0.0.2); then the installed one takes it back.
+take_over() {
+  e2e_start "$1"
+  e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' && wait "$qf_pid" || e2e_fail "$1 did not take the running one's place"
+  qf_pid=$e2e_last_pid
+}
+copy=$e2e_work/Quillfind.exe
+cp "$installed/Quillfind.exe" "$copy"
+take_over "$copy"
+python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[d.index(bytes.fromhex("bd04effe"), d.index("VS_VERSION_INFO".encode("utf-16-le"))) + 12] += 1; open(sys.argv[1] + ".new", "wb").write(d)' "$copy"
+mv "$copy.new" "$copy"
+take_over "$copy"
+take_over "$installed/Quillfind.exe"
 copy $'a&b/c\n検索\n~x y+1=2?#%'
 expect_opened "${google}a%26b%2Fc$right" "$google%8C%9F%8D%F5$right" "$google~x%20y%2B1%3D2%3F%23%25$right"
 
@@ -92,21 +115,40 @@ printf '[Url Setting]\r\nWWW Search Site 1 Left=https://a.test/?q=\r\nWWW Search
 copy "検索"
 expect_opened "https://a.test/?q=%E6%A4%9C%E7%B4%A2$right"
 
-# OK in the settings dialog writes every site's settings.
+# OK in the settings dialog writes every site's settings, and the start-up
+# box, six tabs from the list, makes the Startup shortcut.
 e2e_open_tray_menu
 e2e_click_menu_item 2 4
 e2e_wait 'e2e_window "Quill To Find" >/dev/null' || e2e_fail "no settings dialog opened"
-xdotool windowfocus --sync "$(e2e_window "Quill To Find")" key Return
+xdotool windowfocus --sync "$(e2e_window "Quill To Find")" key Tab Tab Tab Tab Tab Tab space Return
 e2e_wait '! e2e_window "Quill To Find" >/dev/null && grep -q "Current Url Index=0" "$ini"' || e2e_fail "OK wrote no settings"
+[ -f "$startup" ] || e2e_fail "OK made no Startup shortcut"
 
-# Evening: "終了" ends the program, with code 0 and its icon gone.
+# A second build of the version, whose program differs and whose codes are
+# its own, replaces the running program and starts the new one in its place,
+# and the Startup shortcut stays. The new one finds nothing to search as it starts.
+copy ""
+codes() { msiinfo export "$1" Property | grep ProductCode; msiinfo suminfo "$1" | grep 'Revision number'; }
+! codes "$E2E_OTHER_MSI" | grep -qxFf <(codes "$E2E_MSI") || e2e_fail "two builds share a code: $(codes "$E2E_MSI")"
+wine msiexec /i "$(wine winepath -w "$E2E_OTHER_MSI" 2>/dev/null)" /qn </dev/null >/dev/null 2>&1 || e2e_fail "the upgrade ended with code $?"
+cmp -s "$installed/Quillfind.exe" "${E2E_OTHER_MSI%/*}/Quillfind.exe" || e2e_fail "the upgrade did not replace the program"
+e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' && wait "$qf_pid" || e2e_fail "the upgrade did not end the running program"
+e2e_wait 'qf_pid=$(pgrep -f "Programs.Quillfind.Quillfind.exe$")' || e2e_fail "the upgrade did not start the new program"
+[ -f "$startup" ] || e2e_fail "the upgrade took the Startup shortcut"
+
+# Evening: "終了" ends the program, with its icon gone.
+e2e_wait 'e2e_tray_icon_xy >/dev/null' || e2e_fail "no tray icon after the upgrade"
 e2e_open_tray_menu
 e2e_click_menu_item 3 4
 e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' || e2e_fail "the program did not end"
-wait "$qf_pid" || e2e_fail "exit code $?"
 e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "the tray icon is still there"
 
-# Removed, it leaves nothing it put in place, and the settings file the program wrote.
-wine msiexec /x "$msi" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /x ended with code $?"
-[ ! -e "$installed" ] && [ ! -e "$shortcut" ] || e2e_fail "removal left $(ls -d "$installed" "$shortcut" 2>/dev/null)"
+# Removed while it runs again, it is ended, and leaves nothing it or the
+# program put in place but the settings file the program wrote.
+e2e_start start /wait /unix "$shortcut"
+e2e_wait 'e2e_tray_icon_xy >/dev/null' || e2e_fail "no tray icon appeared"
+wine msiexec /x "$(wine winepath -w "$E2E_OTHER_MSI" 2>/dev/null)" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /x ended with code $?"
+e2e_wait '! kill -0 "$e2e_last_pid" 2>/dev/null' || e2e_fail "removal left the program running"
+[ ! -e "${installed%/*}" ] && [ ! -e "$shortcut" ] && [ ! -e "$startup" ] ||
+  e2e_fail "removal left $(ls -d "${installed%/*}" "$shortcut" "$startup" 2>/dev/null)"
 grep -q "Current Url Index=0" "$ini" || e2e_fail "removal took the settings file"
