@@ -39,10 +39,15 @@ installed=("$prefix"/drive_c/users/*/AppData/Local/Programs/Quillfind)
 shortcut=("$prefix"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/Quillfind.lnk)
 [ -f "$installed/Quillfind.exe" ] && [ -f "$shortcut" ] || e2e_fail "the MSI put no Quillfind.exe and Start-menu shortcut in place"
 startup="${installed%/AppData/*}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp/Quillfind.lnk"
-# Every component has a value of the user's, under Software\Torven\Quillfind, as its key path.
-unkeyed=$(awk -F'\t' -v RS='\r\n' 'FNR == NR { if ($2 == 1 && $3 == "Software\\Torven\\Quillfind") user[$1] = 1; next }
-  FNR > 3 && !(int($4 / 4) % 2 && user[$6]) { print $1 }' <(msiinfo export "$E2E_MSI" Registry) <(msiinfo export "$E2E_MSI" Component))
-[ -z "$unkeyed" ] || e2e_fail "components without a key path of the user's: $unkeyed"
+# Every component has a value of the user's, under Software\Torven\Quillfind,
+# as its key path (ICE38, ICE43), and every folder made goes on uninstall
+# when empty (ICE64), which Wine does not show: it removes them all the same.
+table() { msiinfo export "$E2E_MSI" "$1" | tail -n +4 | tr -d '\r'; }
+unkeyed=$(awk -F'\t' 'FNR == NR { user[$1] = $2 == 1 && $3 == "Software\\Torven\\Quillfind"; next }
+  !(int($4 / 4) % 2 && user[$6]) { print $1 }' <(table Registry) <(table Component))
+kept=$(awk -F'\t' 'FNR == NR { if ($3 == "") gone[$4] = 1; next } $3 != "." && $3 != "SourceDir" && !gone[$1] { print $1 }' \
+  <(table RemoveFile) <(table Directory))
+[ -z "$unkeyed$kept" ] || e2e_fail "components without a key path of the user's: $unkeyed; folders kept on uninstall: $kept"
 
 opened=$e2e_work/xdg-open.log
 mkdir "$e2e_work/bin"
@@ -66,6 +71,18 @@ expect_opened() {
     e2e_fail "xdg-open got $(cat "$opened"), not $*"
 }
 
+# The Quillfind.exe processes of this prefix, whoever started them: other
+# prefixes may run one from the same path at the same time.
+running() { for pid in $(pgrep -x Quillfind.exe); do if grep -qxzF "WINEPREFIX=$prefix" "/proc/$pid/environ" 2>/dev/null; then echo "$pid"; fi; done; }
+# Starts a program, if any, then waits for one Quillfind.exe to run in place
+# of qf_pid, with its tray icon, and makes it qf_pid.
+take_over() {
+  [ $# = 0 ] || e2e_start "$@"
+  e2e_wait 'now=$(running) && [ "$(wc -w <<<"$now")" = 1 ] && [ "$now" != "${qf_pid:-}" ] && e2e_tray_icon_xy >/dev/null' ||
+    e2e_fail "none took the running one's place: ${*:-upgrade}"
+  qf_pid=$now
+}
+
 google=http://www.google.co.jp/search?q=
 right='&hl=ja&lr='
 
@@ -74,22 +91,10 @@ right='&hl=ja&lr='
 # - . _ ~ back into the characters, which leaves the address equivalent.
 e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "a tray icon is already shown"
 copy ""
-e2e_start start /wait /unix "$shortcut"
-qf_pid=$e2e_last_pid
-e2e_wait 'e2e_tray_icon_xy >/dev/null' || e2e_fail "no tray icon appeared"
-# Started again, it ends at once: one icon and one search a line, as before.
-e2e_start "$installed/Quillfind.exe"
-second_pid=$e2e_last_pid
-e2e_wait '! kill -0 "$second_pid" 2>/dev/null' || e2e_fail "a second start stayed"
-wait "$second_pid" || e2e_fail "a second start ended with code $?"
+take_over start /unix "$shortcut"
 # Another copy takes the running one's place, and so does another version
 # started from that copy's path once the file there is replaced (1.0.0.1
 # becomes 1.0.0.2); then the installed one takes it back.
-take_over() {
-  e2e_start "$1"
-  e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' && wait "$qf_pid" || e2e_fail "$1 did not take the running one's place"
-  qf_pid=$e2e_last_pid
-}
 copy=$e2e_work/Quillfind.exe
 cp "$installed/Quillfind.exe" "$copy"
 take_over "$copy"
@@ -132,23 +137,19 @@ codes() { msiinfo export "$1" Property | grep ProductCode; msiinfo suminfo "$1" 
 ! codes "$E2E_OTHER_MSI" | grep -qxFf <(codes "$E2E_MSI") || e2e_fail "two builds share a code: $(codes "$E2E_MSI")"
 wine msiexec /i "$(wine winepath -w "$E2E_OTHER_MSI" 2>/dev/null)" /qn </dev/null >/dev/null 2>&1 || e2e_fail "the upgrade ended with code $?"
 cmp -s "$installed/Quillfind.exe" "${E2E_OTHER_MSI%/*}/Quillfind.exe" || e2e_fail "the upgrade did not replace the program"
-e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' && wait "$qf_pid" || e2e_fail "the upgrade did not end the running program"
-e2e_wait 'qf_pid=$(pgrep -f "Programs.Quillfind.Quillfind.exe$")' || e2e_fail "the upgrade did not start the new program"
+take_over
 [ -f "$startup" ] || e2e_fail "the upgrade took the Startup shortcut"
 
 # Evening: "終了" ends the program, with its icon gone.
-e2e_wait 'e2e_tray_icon_xy >/dev/null' || e2e_fail "no tray icon after the upgrade"
 e2e_open_tray_menu
 e2e_click_menu_item 3 4
-e2e_wait '! kill -0 "$qf_pid" 2>/dev/null' || e2e_fail "the program did not end"
+e2e_wait '[ -z "$(running)" ]' || e2e_fail "the program did not end"
 e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "the tray icon is still there"
 
 # Removed while it runs again, it is ended, and leaves nothing it or the
 # program put in place but the settings file the program wrote.
-e2e_start start /wait /unix "$shortcut"
-e2e_wait 'e2e_tray_icon_xy >/dev/null' || e2e_fail "no tray icon appeared"
+take_over start /unix "$shortcut"
 wine msiexec /x "$(wine winepath -w "$E2E_OTHER_MSI" 2>/dev/null)" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /x ended with code $?"
-e2e_wait '! kill -0 "$e2e_last_pid" 2>/dev/null' || e2e_fail "removal left the program running"
-[ ! -e "${installed%/*}" ] && [ ! -e "$shortcut" ] && [ ! -e "$startup" ] ||
-  e2e_fail "removal left $(ls -d "${installed%/*}" "$shortcut" "$startup" 2>/dev/null)"
+e2e_wait '[ -z "$(running)" ]' || e2e_fail "removal left the program running"
+[ ! -e "${installed%/*}" ] && [ ! -e "$shortcut" ] && [ ! -e "$startup" ] || e2e_fail "removal left $(ls -d "${installed%/*}" "$shortcut" "$startup")"
 grep -q "Current Url Index=0" "$ini" || e2e_fail "removal took the settings file"

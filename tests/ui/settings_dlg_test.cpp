@@ -1,7 +1,6 @@
 // The settings dialog and the about box, opened from the tray's commands and
 // handled from inside their modal loops as a user would.
 #include <shlobj.h>
-#include <shlwapi.h>
 
 #include "tests/support/agent_test.h"
 
@@ -13,12 +12,11 @@ const char kSettingsTitle[] = "Quill To Find \x90\xDD\x92\xE8";                 
 const char kAboutTitle[] = "Quillfind\x82\xCC\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";  // のﾊﾞｰｼﾞｮﾝ情報
 const char kQuery[] = "\x8C\x9F\x8D\xF5\x8C\xEA";                                           // 検索語
 const char kGoogleLeft[] = "http://www.google.co.jp/search?q=";
-// This test program and its folder, in capitals as a shortcut may spell them, and another copy of the program.
+// This test program, in capitals as a shortcut may spell it, and another copy of the program.
 const std::wstring kThisExe = [] {
     wchar_t path[MAX_PATH] = {};
     return std::wstring(path, ::CharUpperBuffW(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH)));
 }();
-const std::wstring kThisFolder = kThisExe.substr(0, kThisExe.rfind(L'\\'));
 const std::wstring kOtherCopy = L"C:\\OTHER\\QUILLFIND.EXE";
 // The program's shortcut in the Startup folder, found by the older road.
 const std::string kStartupShortcut = [] {
@@ -37,35 +35,32 @@ std::wstring StartupTarget(const wchar_t* pszPlant = L"", std::wstring* pFolder 
     CComRef<IPersistFile> file;
     ::CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Receive()));
     link.get()->QueryInterface(IID_PPV_ARGS(file.Receive()));
-    wchar_t target[MAX_PATH] = {};
+    wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {};
     file.get()->Load(path.c_str(), STGM_READ);
     link.get()->GetPath(target, MAX_PATH, nullptr, 0);
-    if (pFolder) {
-        wchar_t folder[MAX_PATH] = {};
-        link.get()->GetWorkingDirectory(folder, MAX_PATH);
+    link.get()->GetWorkingDirectory(folder, MAX_PATH);
+    if (pFolder)
         *pFolder = ::CharUpperW(folder);
-    }
     ::DeleteFileW(path.c_str());
     if (*pszPlant && SUCCEEDED(link.get()->SetPath(pszPlant)))
         file.get()->Save(path.c_str(), TRUE);
     return ::CharUpperW(target);
 }
 
-// Windows' switch of that shortcut, the bytes Task Manager leaves: it is read
-// ("" without one) and taken out, and plant's bytes, if any, put in its place.
-std::string StartupSwitch(const std::string& plant = "")
+// The first byte of Windows' switch of that shortcut, as Task Manager leaves
+// its 12 bytes (3: off, 2 or 6: on), or 0 without one. It is taken out, and
+// one that begins with plant, if any, put in its place.
+char StartupSwitch(char plant = 0)
 {
     const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
-    char value[64] = {};
+    char value[12] = {};
     DWORD size = sizeof value;
-    const bool bWas = ::SHGetValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", nullptr, value, &size) == ERROR_SUCCESS;
-    ::SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk");
-    if (!plant.empty())
-        ::SHSetValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", REG_BINARY, plant.data(), static_cast<DWORD>(plant.size()));
-    return bWas ? std::string(value, size) : "";
+    const char was = ::RegGetValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", RRF_RT_REG_BINARY, nullptr, value, &size) ? 0 : value[0];
+    const char planted[12] = {plant, 0, 0, 0, 0x10, 0x32, 0x54, 0x76, char(0x98), char(0xBA), char(0xDC), 0x01};
+    plant ? ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", REG_BINARY, planted, sizeof planted)
+          : ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk");
+    return was;
 }
-const std::string kSwitchedOn(std::string("\x06", 1) + std::string(11, '\0'));
-const std::string kSwitchedOff = std::string("\x03\0\0\0", 4) + "\x10\x32\x54\x76\x98\xBA\xDC\x01";
 
 POINT Centre(HWND hWnd)
 {
@@ -171,16 +166,16 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         const char* left;
         const char* right;
         std::wstring startup;
-        std::string switched;
+        char switched;
         std::function<void(Dlg&)> close;
     } cases[] = {
-        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", "", [](Dlg& d) { d.Click(IDCANCEL); }},
+        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", 0, [](Dlg& d) { d.Click(IDCANCEL); }},
         // Escape while a copy's search waits for its browser's launcher.
         {"Current Url Index=9\r\nUse Default Browser=1\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", kOtherCopy,  // 未定
-         kSwitchedOff, [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
+         3, [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
         {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe,
-         kSwitchedOn, [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {nullptr, 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe, kSwitchedOff, [](Dlg& d) { d.Click(IDCANCEL); }},
+         6, [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {nullptr, 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe, 3, [](Dlg& d) { d.Click(IDCANCEL); }},
     };
     SetHandler("https", "chrome.exe");
     for (const auto& c : cases) {
@@ -190,7 +185,7 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         const std::string before = SettingsFile::Read();
         StartupTarget(c.startup.c_str());
         StartupSwitch(c.switched);
-        const bool bChecked = c.startup == kThisExe && c.switched != kSwitchedOff;
+        const bool bChecked = c.startup == kThisExe && c.switched != 3;
         Run({[&](Dlg& d) {
             EXPECT_EQ(c.row, d.Row());
             EXPECT_EQ(bChecked ? BST_CHECKED : BST_UNCHECKED, d.Send(IDC_START_WITH_WINDOWS_CHECK, BM_GETCHECK));
@@ -240,8 +235,8 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         Run({[](Dlg& d) { d.Click(IDC_START_WITH_WINDOWS_CHECK); d.Click(IDOK); }});
         std::wstring folder;
         EXPECT_EQ(bChecked ? L"" : kThisExe, StartupTarget(L"", &folder));
-        EXPECT_EQ(bChecked ? L"" : kThisFolder, folder);
-        EXPECT_EQ("", StartupSwitch());
+        EXPECT_EQ(bChecked ? L"" : kThisExe.substr(0, kThisExe.rfind(L'\\')), folder);
+        EXPECT_EQ(0, StartupSwitch());
     }
     SetHandler("https", nullptr);
 }
