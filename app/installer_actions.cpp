@@ -20,7 +20,7 @@ constexpr DWORD kEndTimeoutMs = 10000;
 extern "C" __declspec(dllexport) UINT __stdcall CloseQuillfind(MSIHANDLE hInstall)
 {
     wchar_t path[MAX_PATH];
-    DWORD nLength = MAX_PATH - 16;
+    DWORD nLength = MAX_PATH - 16;  // room for the file's name
     if (::MsiGetTargetPathW(hInstall, L"INSTALLDIR", path, &nLength) != ERROR_SUCCESS)
         return ERROR_SUCCESS;
     ::lstrcatW(path, L"Quillfind.exe");

@@ -17,7 +17,7 @@ CString LoadText(UINT nId)
     return text;
 }
 
-// How long the agent of another copy gets to end before this start gives up.
+// How long the running agent gets to answer, or to end, before this start gives up.
 constexpr DWORD kTakeOverTimeoutMs = 10000;
 
 // A second start of this very program, the same executable of the same

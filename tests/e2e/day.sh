@@ -93,8 +93,8 @@ e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "a tray icon is already sho
 copy ""
 take_over start /unix "$shortcut"
 # Another copy takes the running one's place, and so does another version
-# started from that copy's path once the file there is replaced (1.0.0.1
-# becomes 1.0.0.2); then the installed one takes it back.
+# started from that copy's path once the file there is replaced (the last
+# field of its version record one up); then the installed one takes it back.
 copy=$e2e_work/Quillfind.exe
 cp "$installed/Quillfind.exe" "$copy"
 take_over "$copy"
