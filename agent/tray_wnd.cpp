@@ -3,6 +3,7 @@
 
 #include <objbase.h>
 
+#include "app/running_agent.h"
 #include "app/search_app.h"
 #include "framework/cstring.h"
 #include "framework/win_app.h"
@@ -106,8 +107,10 @@ LRESULT CTrayWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDrawClipboard(wParam, lParam);
     else if (message == WM_CHANGECBCHAIN)
         OnChangeCbChain(wParam, lParam);
-    else if (message != 0 && (message == TaskbarCreatedMessage() || message == ShowIconMessage()))
+    else if (message != 0 && message == TaskbarCreatedMessage())
         RestoreTrayIcon();
+    else if (message != 0 && message == ShowIconMessage())
+        return OnShowIcon(wParam, lParam);
     return CWnd::WindowProc(message, wParam, lParam);
 }
 
@@ -117,6 +120,15 @@ void CTrayWnd::OnDrawClipboard(WPARAM wParam, LPARAM lParam)
     m_watcher.OnDrawClipboard(m_bMonitoring);
     // A next viewer that hangs is not waited for: it misses this change.
     PassOn(WM_DRAWCLIPBOARD, wParam, lParam, SMTO_ABORTIFHUNG);
+}
+
+// A second start gives its version, the halves of its file version, and
+// hears whether this agent runs that version; either way the icon comes back.
+LRESULT CTrayWnd::OnShowIcon(WPARAM wParam, LPARAM lParam)
+{
+    RestoreTrayIcon();
+    const ULONGLONG version = GetOwnVersion();
+    return wParam == static_cast<DWORD>(version >> 32) && static_cast<DWORD>(lParam) == static_cast<DWORD>(version);
 }
 
 void CTrayWnd::OnTimer(UINT_PTR nIDEvent)

@@ -16,8 +16,8 @@ class CTrayWnd : public CWnd {
 public:
     // The title other programs, and a second start, find the agent by.
     static constexpr const char* kTitle = "TORVEN_QUILLFIND";
-    // Posted by a second start: the icon is shown again, as the shell may
-    // have lost it.
+    // Sent by a second start: the icon is shown again, as the shell may
+    // have lost it, and the answer says whether the start's version is this one's.
     static UINT ShowIconMessage();
 
     // A hidden tool window, neither on the taskbar nor in the task switcher.
@@ -63,6 +63,7 @@ protected:
 
 private:
     void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
+    LRESULT OnShowIcon(WPARAM wParam, LPARAM lParam);
     void OnChangeCbChain(WPARAM wParam, LPARAM lParam);
     void PassOn(UINT message, WPARAM wParam, LPARAM lParam, UINT fuFlags) const;
     void Leave();

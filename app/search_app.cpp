@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "app/running_agent.h"
 #include "res/resource.h"
 
 CSearchApp theApp;
@@ -16,23 +17,41 @@ CString LoadText(UINT nId)
     return text;
 }
 
+// How long the running agent gets to answer, or to end, before this start gives up.
+constexpr DWORD kTakeOverTimeoutMs = 10000;
+
+// A second start of this very program, the same executable of the same
+// version, changes nothing but the running agent's icon, which it asks to be
+// shown again: a user starts the program again when the icon is missing.
+// Another copy, or another version at the same path (an upgrade replaced the
+// file under the running one), asks the running agent to end and takes its
+// place. The agent answers whether it runs the version it is told.
+bool TakeOver()
+{
+    const CRunningAgent agent;
+    wchar_t path[MAX_PATH];
+    const ULONGLONG version = GetOwnVersion();
+    DWORD_PTR bSameVersion = FALSE;
+    if (GetProcessPath(::GetCurrentProcess(), path) && agent.Runs(path) &&
+        ::SendMessageTimeoutA(agent.GetWindow(), CTrayWnd::ShowIconMessage(), static_cast<DWORD>(version >> 32),
+                              static_cast<DWORD>(version), SMTO_ABORTIFHUNG, kTakeOverTimeoutMs, &bSameVersion) &&
+        bSameVersion)
+        return false;
+    return agent.End(kTakeOverTimeoutMs);
+}
+
 }  // namespace
 
 BOOL CSearchApp::InitInstance()
 {
     // One agent a session: a second would add a second icon and search every
-    // copy twice. The name is the session's, so each user has an agent. A
-    // second start changes nothing but the running agent's icon, which it
-    // asks to be shown again: a user starts the program again when the icon
-    // is missing.
+    // copy twice. The name is the session's, so each user has an agent.
     m_instance.reset();
     const HANDLE hInstance = ::CreateMutexA(nullptr, FALSE, "Local\\TORVEN_QUILLFIND");
     const bool bFirst = hInstance && ::GetLastError() != ERROR_ALREADY_EXISTS;
     m_instance.reset(hInstance);
-    if (!bFirst) {
+    if (!bFirst && !(m_instance && TakeOver())) {
         m_instance.reset();
-        if (const HWND hWndAgent = ::FindWindowA(nullptr, CTrayWnd::kTitle))
-            ::PostMessageA(hWndAgent, CTrayWnd::ShowIconMessage(), 0, 0);
         return FALSE;
     }
 
@@ -47,6 +66,10 @@ BOOL CSearchApp::InitInstance()
         return FALSE;
     }
 
+    // Windows Installer and Windows Update may then end it to replace its
+    // file, and start it again after; it takes no command line. After a
+    // restart of Windows, the Startup folder decides.
+    ::RegisterApplicationRestart(nullptr, RESTART_NO_REBOOT);
     m_bStarted = TRUE;
     return TRUE;
 }

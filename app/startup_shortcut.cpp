@@ -1,6 +1,6 @@
 // Starting with Windows through a shortcut in the user's Startup folder, not a
-// registry value: the folder is what Windows' own start-up lists and Task
-// Manager show and switch off.
+// registry value of the program's: the folder is what Windows' own start-up
+// lists and Task Manager show and switch off, and their switch is heeded.
 #include "app/startup_shortcut.h"
 
 #include <objidl.h>
@@ -22,6 +22,28 @@ const IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00
 // One name for every copy, so that a copy's check box takes the place of
 // another's rather than starting both.
 const wchar_t kShortcutName[] = L"Quillfind.lnk";
+
+// Task Manager's Startup tab and Settings' start-up list switch an item of
+// the folder off without deleting it, with a value named after its file:
+// 12 bytes, whose first is odd while the item is off (03, then the time it
+// was switched off) and even once it is on again (02 or 06). An item
+// without one is on.
+const wchar_t kSwitchKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
+
+bool IsSwitchedOff()
+{
+    BYTE value[16];
+    DWORD nSize = sizeof value;
+    return ::SHGetValueW(HKEY_CURRENT_USER, kSwitchKey, kShortcutName, nullptr, value, &nSize) == ERROR_SUCCESS &&
+           nSize > 0 && (value[0] & 1);
+}
+
+// The switch goes, which leaves the item on, as it is for one never switched.
+bool ForgetSwitch()
+{
+    const LSTATUS status = ::SHDeleteValueW(HKEY_CURRENT_USER, kSwitchKey, kShortcutName);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
 
 // The shortcut's path; false when the folder is not there and dwFlags does
 // not make it.
@@ -51,7 +73,7 @@ BOOL IsStartedWithWindows()
     return GetShortcutPath(0, path) && NewShellLink(link, file) && SUCCEEDED(file.get()->Load(path, STGM_READ)) &&
            SUCCEEDED(link.get()->GetPath(target, MAX_PATH, nullptr, 0)) &&
            ::GetModuleFileNameW(nullptr, executable, MAX_PATH) &&
-           ::CompareStringOrdinal(target, -1, executable, -1, TRUE) == CSTR_EQUAL;
+           ::CompareStringOrdinal(target, -1, executable, -1, TRUE) == CSTR_EQUAL && !IsSwitchedOff();
 }
 
 BOOL SetStartedWithWindows(BOOL bStarted)
@@ -60,7 +82,7 @@ BOOL SetStartedWithWindows(BOOL bStarted)
     if (!GetShortcutPath(KF_FLAG_CREATE, path))
         return FALSE;
     if (!bStarted)
-        return ::DeleteFileW(path);
+        return ::DeleteFileW(path) && ForgetSwitch();
     if (!::GetModuleFileNameW(nullptr, executable, MAX_PATH))
         return FALSE;
     ::lstrcpyW(folder, executable);
@@ -70,5 +92,5 @@ BOOL SetStartedWithWindows(BOOL bStarted)
     CComRef<IPersistFile> file;
     return NewShellLink(link, file) && SUCCEEDED(link.get()->SetPath(executable)) &&
            SUCCEEDED(link.get()->SetWorkingDirectory(folder)) && SUCCEEDED(link.get()->SetDescription(description)) &&
-           SUCCEEDED(file.get()->Save(path, TRUE));
+           SUCCEEDED(file.get()->Save(path, TRUE)) && ForgetSwitch();
 }

@@ -54,6 +54,7 @@ add_library(qf_app OBJECT
   framework/win_app.cpp
   agent/clipboard_watcher.cpp
   agent/tray_wnd.cpp
+  app/running_agent.cpp
   app/search_app.cpp
   app/startup_shortcut.cpp
   search/clipboard_search.cpp
@@ -78,53 +79,48 @@ target_link_libraries(Quillfind PRIVATE qf_app)
 target_link_options(Quillfind PRIVATE ${QF_STATIC_LINK} $<$<CONFIG:Release,MinSizeRel>:-s>)
 target_compile_options(Quillfind PRIVATE ${QF_WARNINGS})
 
+# The installer's custom actions, built for the installer's architecture: a
+# DLL in the package, not installed, that closes a running Quillfind.
+add_library(quillfind_actions SHARED app/installer_actions.cpp app/running_agent.cpp)
+set_target_properties(quillfind_actions PROPERTIES OUTPUT_NAME QuillfindActions PREFIX "" IMPORT_PREFIX "")
+target_include_directories(quillfind_actions PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(quillfind_actions PRIVATE user32 msi)
+target_compile_options(quillfind_actions PRIVATE ${QF_WARNINGS} -fno-exceptions -fno-rtti)
+target_link_options(quillfind_actions PRIVATE ${QF_STATIC_LINK} -Wl,--kill-at $<$<CONFIG:Release,MinSizeRel>:-s>)
+
 # Quillfind-VERSION.msi: the per-user installer of this build's Quillfind.exe
-# (res/quillfind.wxs), which the end-to-end day installs; scripts/package ships
-# the 32-bit one. Where wixl, msibuild or faketime is missing, there is none.
+# (res/quillfind.wxs, cmake/msi.cmake), which the end-to-end day installs;
+# scripts/package ships the 32-bit one. Where wixl, msibuild or faketime is
+# missing, there is none.
 find_program(QF_WIXL wixl)
 find_program(QF_MSIBUILD msibuild)
 find_program(QF_FAKETIME faketime)
 if(QF_WIXL AND QF_MSIBUILD AND QF_FAKETIME)
-  # wixl's architecture, the summary's platform, and whether components are 64-bit.
-  if(QF_ARCH STREQUAL win64)
-    set(msi_arch x64)
-    set(msi_platform x64)
-    set(msi_win64 yes)
-  else()
-    set(msi_arch x86)
-    set(msi_platform Intel)
-    set(msi_win64 no)
-  endif()
-  # One upgrade code for good, so that a later version replaces this one; the
-  # product and package codes follow from it, the version and the architecture,
-  # so a release must change the version for Windows Installer to see a new one.
+  # One upgrade code for good, so that a later version replaces this one.
   set(QF_UPGRADE_CODE 58DF4EA0-416F-4A16-AC93-2957C9FA7B5B)
-  string(UUID msi_product NAMESPACE ${QF_UPGRADE_CODE} NAME "product ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
-  string(UUID msi_package NAMESPACE ${QF_UPGRADE_CODE} NAME "package ${PROJECT_VERSION} ${QF_ARCH}" TYPE SHA1 UPPER)
-  # wixl takes its summary's times from the clock and draws a new package code
-  # each run, and the cabinet keeps the program's file time: all three are made
-  # fixed, the times SOURCE_DATE_EPOCH's where it is set (CMake reads it), else
-  # the time of configuring.
+  # The times in the package are SOURCE_DATE_EPOCH's where it is set (CMake
+  # reads it), else the time of configuring.
   string(TIMESTAMP QF_SOURCE_TIME "%s" UTC)
   set(QF_MSI ${CMAKE_BINARY_DIR}/Quillfind-${PROJECT_VERSION}.msi)
-  set(msi_exe ${CMAKE_BINARY_DIR}/msi/Quillfind.exe)
-  # wixl finds the files relative to the .wxs.
-  file(RELATIVE_PATH msi_exe_from_wxs ${CMAKE_SOURCE_DIR}/res ${msi_exe})
+  set(msi_command ${CMAKE_COMMAND} -D WIXL=${QF_WIXL} -D MSIBUILD=${QF_MSIBUILD} -D FAKETIME=${QF_FAKETIME}
+    -D WXS=${CMAKE_SOURCE_DIR}/res/quillfind.wxs -D EXE=$<TARGET_FILE:Quillfind>
+    -D ACTIONS=$<TARGET_FILE:quillfind_actions> -D VERSION=${PROJECT_VERSION} -D ARCH=${QF_ARCH}
+    -D UPGRADE_CODE=${QF_UPGRADE_CODE} -D SOURCE_TIME=${QF_SOURCE_TIME})
+  set(msi_depends Quillfind quillfind_actions res/quillfind.wxs res/active.ico cmake/msi.cmake)
   add_custom_command(OUTPUT ${QF_MSI}
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Quillfind> ${msi_exe}
-    COMMAND touch -d @${QF_SOURCE_TIME} ${msi_exe}
-    COMMAND env TZ=UTC FAKETIME_FMT=%s ${QF_FAKETIME} -f ${QF_SOURCE_TIME} ${QF_WIXL} -o ${QF_MSI} -a ${msi_arch}
-      -D Version=${PROJECT_VERSION} -D UpgradeCode=${QF_UPGRADE_CODE} -D ProductCode=${msi_product}
-      -D Win64=${msi_win64} -D Exe=${msi_exe_from_wxs} ${CMAKE_SOURCE_DIR}/res/quillfind.wxs
-    COMMAND ${QF_MSIBUILD} ${QF_MSI} -s "Quillfind ${PROJECT_VERSION}" Torven "${msi_platform};1041" "{${msi_package}}"
-    # Windows Installer compares the first three fields of a version only, so
-    # that a later version differing in the fourth (1.0.0.2) replaces this
-    # one, the upgrade also takes an equal version (and 1.0.0.1 would replace
-    # 1.0.0.2 too). wixl cannot say so.
-    COMMAND ${QF_MSIBUILD} ${QF_MSI} -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
-      -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${QF_UPGRADE_CODE}}', '${PROJECT_VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
-    DEPENDS Quillfind res/quillfind.wxs res/active.ico VERBATIM)
+    COMMAND ${msi_command} -D WORK=${CMAKE_BINARY_DIR}/msi -D OUT=${QF_MSI} -P ${CMAKE_SOURCE_DIR}/cmake/msi.cmake
+    DEPENDS ${msi_depends} VERBATIM)
   add_custom_target(installer ALL DEPENDS ${QF_MSI})
+  # The end-to-end day upgrades to a second build of the same version, whose
+  # program differs by bytes appended to it.
+  if(QF_WINE_TESTS)
+    set(QF_OTHER_MSI ${CMAKE_BINARY_DIR}/other/Quillfind-${PROJECT_VERSION}.msi)
+    add_custom_command(OUTPUT ${QF_OTHER_MSI}
+      COMMAND ${msi_command} -D WORK=${CMAKE_BINARY_DIR}/other -D OUT=${QF_OTHER_MSI} -D APPEND=another-build
+        -P ${CMAKE_SOURCE_DIR}/cmake/msi.cmake
+      DEPENDS ${msi_depends} VERBATIM)
+    add_custom_target(other_installer ALL DEPENDS ${QF_OTHER_MSI})
+  endif()
 elseif(QF_WINE_TESTS)
   message(FATAL_ERROR "The end-to-end day installs the MSI, which needs wixl, msibuild and faketime: scripts/setup installs them")
 endif()
@@ -178,4 +174,4 @@ gtest_discover_tests(quillfind_tests TEST_PREFIX "${QF_ARCH}.wine." DISCOVERY_MO
 # keyboard and the Linux clipboard, in a prefix set up as scripts/run sets it up.
 add_test(NAME ${QF_ARCH}.e2e.day COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/day.sh)
 set_tests_properties(${QF_ARCH}.e2e.day PROPERTIES RESOURCE_LOCK ${QF_WINE_LOCK} TIMEOUT 180
-  ENVIRONMENT "${QF_WINE_ENV};E2E_MSI=${QF_MSI};E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")
+  ENVIRONMENT "${QF_WINE_ENV};E2E_MSI=${QF_MSI};E2E_OTHER_MSI=${QF_OTHER_MSI};E2E_BRIDGE=$<TARGET_FILE:quillfind_browser>;E2E_SHOTS=${CMAKE_BINARY_DIR}/e2e-shots")

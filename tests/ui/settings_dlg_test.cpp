@@ -25,22 +25,41 @@ const std::string kStartupShortcut = [] {
     return folder + std::string("\\Quillfind.lnk");
 }();
 
-// Where that shortcut leads, in capitals, or "" without one. It is taken out,
-// and one that leads to pszPlant, if any, put in its place.
-std::wstring StartupTarget(const wchar_t* pszPlant = L"")
+// Where that shortcut leads, in capitals, or "" without one, and its working
+// folder (pFolder). It is taken out, and one that leads to pszPlant, if any,
+// put in its place.
+std::wstring StartupTarget(const wchar_t* pszPlant = L"", std::wstring* pFolder = nullptr)
 {
     const std::wstring path(kStartupShortcut.begin(), kStartupShortcut.end());  // ASCII in the test prefix
     CComRef<IShellLinkW> link;
     CComRef<IPersistFile> file;
     ::CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Receive()));
     link.get()->QueryInterface(IID_PPV_ARGS(file.Receive()));
-    wchar_t target[MAX_PATH] = {};
+    wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {};
     file.get()->Load(path.c_str(), STGM_READ);
     link.get()->GetPath(target, MAX_PATH, nullptr, 0);
+    link.get()->GetWorkingDirectory(folder, MAX_PATH);
+    if (pFolder)
+        *pFolder = ::CharUpperW(folder);
     ::DeleteFileW(path.c_str());
     if (*pszPlant && SUCCEEDED(link.get()->SetPath(pszPlant)))
         file.get()->Save(path.c_str(), TRUE);
     return ::CharUpperW(target);
+}
+
+// The first byte of Windows' switch of that shortcut, as Task Manager leaves
+// its 12 bytes (3: off, 2 or 6: on), or 0 without one. It is taken out, and
+// one that begins with plant, if any, put in its place.
+char StartupSwitch(char plant = 0)
+{
+    const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
+    char value[12] = {};
+    DWORD size = sizeof value;
+    const char was = ::RegGetValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", RRF_RT_REG_BINARY, nullptr, value, &size) ? 0 : value[0];
+    const char planted[12] = {plant, 0, 0, 0, 0x10, 0x32, 0x54, 0x76, char(0x98), char(0xBA), char(0xDC), 0x01};
+    plant ? ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", REG_BINARY, planted, sizeof planted)
+          : ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk");
+    return was;
 }
 
 POINT Centre(HWND hWnd)
@@ -134,8 +153,10 @@ protected:
     }
 };
 
-// Each opening shows the file and the Startup folder as they are, and Cancel,
-// Escape or the close box drop what was edited; OK then turns the start-up box.
+// Each opening shows the file, the Startup folder and Windows' switch of its
+// shortcut as they are, and Cancel, Escape or the close box drop what was
+// edited, the start-up box too, which neither a change of row nor an edit box
+// losing the focus acts on; OK then turns that box.
 TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNothingThatOkWrites)
 {
     const struct {
@@ -145,14 +166,16 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         const char* left;
         const char* right;
         std::wstring startup;
+        char switched;
         std::function<void(Dlg&)> close;
     } cases[] = {
-        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", [](Dlg& d) { d.Click(IDCANCEL); }},
+        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", 0, [](Dlg& d) { d.Click(IDCANCEL); }},
         // Escape while a copy's search waits for its browser's launcher.
         {"Current Url Index=9\r\nUse Default Browser=1\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", kOtherCopy,  // 未定
-         [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
+         3, [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
         {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe,
-         [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+         6, [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {nullptr, 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe, 3, [](Dlg& d) { d.Click(IDCANCEL); }},
     };
     SetHandler("https", "chrome.exe");
     for (const auto& c : cases) {
@@ -161,9 +184,11 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
             SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
         const std::string before = SettingsFile::Read();
         StartupTarget(c.startup.c_str());
+        StartupSwitch(c.switched);
+        const bool bChecked = c.startup == kThisExe && c.switched != 3;
         Run({[&](Dlg& d) {
             EXPECT_EQ(c.row, d.Row());
-            EXPECT_EQ(c.startup == kThisExe ? BST_CHECKED : BST_UNCHECKED, d.Send(IDC_START_WITH_WINDOWS_CHECK, BM_GETCHECK));
+            EXPECT_EQ(bChecked ? BST_CHECKED : BST_UNCHECKED, d.Send(IDC_START_WITH_WINDOWS_CHECK, BM_GETCHECK));
             EXPECT_EQ(std::string(c.name) + c.left + c.right + c.left + kQuery + c.right,
                       d.Text(IDC_NAME_EDIT) + d.Text(IDC_LEFT_EDIT) + d.Text(IDC_RIGHT_EDIT) + d.Text(IDC_SAMPLE_EDIT));
             EXPECT_EQ(d.Item(IDC_SITE_COMBO), ::GetFocus());
@@ -195,19 +220,24 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         },
              [&](Dlg& d) {
                  EXPECT_EQ(nullptr, ::FindWindowA("#32768", nullptr));
+                 d.Click(IDC_START_WITH_WINDOWS_CHECK);
                  d.Type(IDC_NAME_EDIT, "edited");
                  d.Pick(5);
                  d.Type(IDC_RIGHT_EDIT, "edited");
-                 d.Click(IDC_START_WITH_WINDOWS_CHECK);
                  c.close(d);
              }});
         EXPECT_TRUE(::IsWindowEnabled(m_agent.m_hWnd));
         EXPECT_FALSE(m_agent.m_bDialogOpen);
         EXPECT_EQ(before, SettingsFile::Read());
         EXPECT_EQ(c.startup, StartupTarget(c.startup.c_str()));
-        // Checked, the shortcut leads here, in place of another copy's; unchecked, it is gone.
+        EXPECT_EQ(c.switched, StartupSwitch(c.switched));
+        // Checked, the shortcut leads here, from here, in place of another copy's, and is switched
+        // on; unchecked, it is gone. Either way Windows' switch goes.
         Run({[](Dlg& d) { d.Click(IDC_START_WITH_WINDOWS_CHECK); d.Click(IDOK); }});
-        EXPECT_EQ(c.startup == kThisExe ? L"" : kThisExe, StartupTarget());
+        std::wstring folder;
+        EXPECT_EQ(bChecked ? L"" : kThisExe, StartupTarget(L"", &folder));
+        EXPECT_EQ(bChecked ? L"" : kThisExe.substr(0, kThisExe.rfind(L'\\')), folder);
+        EXPECT_EQ(0, StartupSwitch());
     }
     SetHandler("https", nullptr);
 }
