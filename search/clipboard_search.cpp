@@ -142,7 +142,7 @@ SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, co
         if (SUCCEEDED(outcome.hrFirstFailure))
             outcome.hrFirstFailure = hr;
     };
-    CDefaultBrowser browser;
+    CDefaultBrowser browser(bStopped);
     CTextLines lines(text);
     while (!bStopped) {
         try {
@@ -160,8 +160,7 @@ SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, co
             // A line too large for memory is skipped; the others still run.
         }
     }
-    if (!bStopped)
-        failed(browser.Flush());
+    failed(browser.Flush());
     return outcome;
 }
 
