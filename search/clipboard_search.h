@@ -33,8 +33,9 @@ SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, co
 int CountSearches(const CClipboardText& text);
 
 // Opens url in a new browser window through the browser's automation server.
-// Throws _com_error on failure; a window that failed before it was shown has
-// been told to quit, and every reference it made is released by then.
+// Throws _com_error on failure, REGDB_E_CLASSNOTREG where no such server is
+// registered; a window that failed before it was shown has been told to quit,
+// and every reference it made is released by then.
 void OpenSearchWindow(const CString& url);
 
 // An automation string from ANSI text, converted on the heap whatever its
