@@ -21,7 +21,8 @@ struct CClipboardText;
 // site, its query in that site's encoding, each line reading the settings
 // afresh. The URLs go to the shell's default handler (bViaShell: for the
 // text found at start-up), to the user's default browser, or open through
-// browser automation, as the settings say. A launch that fails costs only
+// browser automation, as the settings say; where no automation server is
+// registered, to the default browser too. A launch that fails costs only
 // its own line. Once bStopped is set (the question before a search and a
 // launch let messages in, and the program may end meanwhile) no further
 // line opens.
