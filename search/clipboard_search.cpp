@@ -118,8 +118,17 @@ void OpenSearch(const CString& url, BOOL bViaShell, CDefaultBrowser& browser)
         OpenWithShell(url);
     else if (theApp.IsDefaultBrowserUsed())
         browser.Open(url);
-    else
-        OpenSearchWindow(url);
+    else {
+        try {
+            OpenSearchWindow(url);
+        } catch (const _com_error& e) {
+            // Where Internet Explorer was removed, no automation server is
+            // registered at all: the user's own browser has the line.
+            if (e.Error() != REGDB_E_CLASSNOTREG)
+                throw;
+            browser.Open(url);
+        }
+    }
 }
 
 }  // namespace
@@ -142,7 +151,7 @@ SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, co
         if (SUCCEEDED(outcome.hrFirstFailure))
             outcome.hrFirstFailure = hr;
     };
-    CDefaultBrowser browser;
+    CDefaultBrowser browser(bStopped);
     CTextLines lines(text);
     while (!bStopped) {
         try {
@@ -160,8 +169,7 @@ SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, co
             // A line too large for memory is skipped; the others still run.
         }
     }
-    if (!bStopped)
-        failed(browser.Flush());
+    failed(browser.Flush());
     return outcome;
 }
 
@@ -190,6 +198,8 @@ void OpenSearchWindow(const CString& url)
         const HRESULT hr = ::CoCreateInstance(kClsidBrowserApplication, nullptr,
                                               CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
                                               kIidUnknown, reinterpret_cast<void**>(unknown.Receive()));
+        if (hr == REGDB_E_CLASSNOTREG)
+            throw _com_error(hr);
         if (SUCCEEDED(hr) && SUCCEEDED(::OleRun(unknown.get())))
             unknown.get()->QueryInterface(kIidWebBrowser2, reinterpret_cast<void**>(browser.Receive()));
     }

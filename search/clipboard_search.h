@@ -21,7 +21,8 @@ struct CClipboardText;
 // site, its query in that site's encoding, each line reading the settings
 // afresh. The URLs go to the shell's default handler (bViaShell: for the
 // text found at start-up), to the user's default browser, or open through
-// browser automation, as the settings say. A launch that fails costs only
+// browser automation, as the settings say; where no automation server is
+// registered, to the default browser too. A launch that fails costs only
 // its own line. Once bStopped is set (the question before a search and a
 // launch let messages in, and the program may end meanwhile) no further
 // line opens.
@@ -33,8 +34,9 @@ SearchOutcome SearchClipboardText(const CClipboardText& text, BOOL bViaShell, co
 int CountSearches(const CClipboardText& text);
 
 // Opens url in a new browser window through the browser's automation server.
-// Throws _com_error on failure; a window that failed before it was shown has
-// been told to quit, and every reference it made is released by then.
+// Throws _com_error on failure, REGDB_E_CLASSNOTREG where no such server is
+// registered; a window that failed before it was shown has been told to quit,
+// and every reference it made is released by then.
 void OpenSearchWindow(const CString& url);
 
 // An automation string from ANSI text, converted on the heap whatever its

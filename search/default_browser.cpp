@@ -9,6 +9,7 @@
 
 #include "framework/holders.h"
 #include "framework/mbcs.h"
+#include "framework/wide_buffer.h"
 
 namespace {
 
@@ -38,21 +39,21 @@ void Check(HRESULT hr)
 // (pszOneLauncher) to end only once its browser process has: that process,
 // not the launcher, hands the addresses over.
 struct KnownBrowser {
-    const char* pszName;
+    const wchar_t* pszName;
     const char* pszSwitch;
     const char* pszOneLauncher;
 };
 
-const KnownBrowser* FindKnownBrowser(const char* pszExecutable)
+const KnownBrowser* FindKnownBrowser(const wchar_t* pszExecutable)
 {
     static const KnownBrowser kBrowsers[] = {
-        {"chrome.exe", "--new-window", nullptr},  {"msedge.exe", "--new-window", nullptr},
-        {"brave.exe", "--new-window", nullptr},   {"vivaldi.exe", "--new-window", nullptr},
-        {"chromium.exe", "--new-window", nullptr}, {"firefox.exe", "-new-window", "-wait-for-browser"},
+        {L"chrome.exe", "--new-window", nullptr},  {L"msedge.exe", "--new-window", nullptr},
+        {L"brave.exe", "--new-window", nullptr},   {L"vivaldi.exe", "--new-window", nullptr},
+        {L"chromium.exe", "--new-window", nullptr}, {L"firefox.exe", "-new-window", "-wait-for-browser"},
     };
-    const char* pszName = ::PathFindFileNameA(pszExecutable);
+    const wchar_t* pszName = ::PathFindFileNameW(pszExecutable);
     for (const KnownBrowser& browser : kBrowsers) {
-        if (::lstrcmpiA(pszName, browser.pszName) == 0)
+        if (::lstrcmpiW(pszName, browser.pszName) == 0)
             return &browser;
     }
     return nullptr;
@@ -62,8 +63,13 @@ const KnownBrowser* FindKnownBrowser(const char* pszExecutable)
 // running then has become the browser itself, which costs this wait once.
 constexpr DWORD kLauncherWaitMs = 3000;
 
-// CreateProcess takes a command line of at most this many characters.
+// CreateProcess takes a command line of at most this many UTF-16 units.
 constexpr int kMaxCommandLine = 32767 - 1;
+
+int Utf16Length(const CString& text)
+{
+    return ::MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
+}
 
 // The wait may come inside a dialog's own loop, the settings' while they are
 // open: keys meant for the dialog, Tab, Enter, Escape and its access keys,
@@ -155,10 +161,10 @@ bool CDefaultBrowser::Find()
         return m_pszSwitch != nullptr;
     m_bLookedUp = true;
     DWORD nLength = MAX_PATH;
-    if (FAILED(::AssocQueryStringA(kAssocIsProtocol | ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open",
+    if (FAILED(::AssocQueryStringW(kAssocIsProtocol | ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, L"https", L"open",
                                    m_szExecutable, &nLength))) {
         nLength = MAX_PATH;
-        if (FAILED(::AssocQueryStringA(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, "https", "open", m_szExecutable,
+        if (FAILED(::AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, L"https", L"open", m_szExecutable,
                                        &nLength)))
             return false;
     }
@@ -170,28 +176,29 @@ bool CDefaultBrowser::Find()
     return true;
 }
 
-CString CDefaultBrowser::CommandLine(const char* pszArguments) const
-{
-    CString commandLine;
-    AppendArgument(commandLine, m_szExecutable);
-    commandLine += ' ';
-    commandLine += pszArguments;
-    return commandLine;
-}
-
 // The registered command line is not used: Chromium's --single-argument and
 // Firefox's -osint would refuse a switch added to it. The browser starts in
 // its own folder, so that it holds on to none of the program's.
-bool CDefaultBrowser::Start(CString& commandLine) const
+bool CDefaultBrowser::Start(const CString& arguments) const
 {
-    char folder[MAX_PATH];
-    ::lstrcpynA(folder, m_szExecutable, MAX_PATH);
-    ::PathRemoveFileSpecA(folder);
-    STARTUPINFOA si = {};
+    const int nPath = ::lstrlenW(m_szExecutable);
+    const int nArguments = Utf16Length(arguments);
+    // The path in quotes, a blank, the arguments and the closing zero.
+    CWideBuffer buffer(nPath + 4 + nArguments);
+    const LPWSTR commandLine = reinterpret_cast<LPWSTR>(buffer.data());
+    commandLine[0] = L'"';
+    ::lstrcpyW(commandLine + 1, m_szExecutable);
+    ::lstrcpyW(commandLine + 1 + nPath, L"\" ");
+    ::MultiByteToWideChar(CP_ACP, 0, arguments, arguments.GetLength(), commandLine + nPath + 3, nArguments);
+    commandLine[nPath + 3 + nArguments] = L'\0';
+
+    wchar_t folder[MAX_PATH];
+    ::lstrcpyW(folder, m_szExecutable);
+    ::PathRemoveFileSpecW(folder);
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(m_szExecutable, commandLine.GetBufferSetLength(commandLine.GetLength()), nullptr, nullptr,
-                          FALSE, 0, nullptr, folder, &si, &pi))
+    if (!::CreateProcessW(m_szExecutable, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi))
         return false;
     const CKernelHandle process(pi.hProcess), thread(pi.hThread);
     WaitForLauncher(process.get());
@@ -207,35 +214,40 @@ void CDefaultBrowser::Open(const CString& url)
     CString window(m_pszSwitch);
     AppendArgument(window, url);
     if (!m_pszOneLauncher) {
-        CString commandLine = CommandLine(window);
-        if (!Start(commandLine))
+        if (!Start(window))
             Check(OpenWithShell(url));
         return;
     }
     // A second launcher only for windows that one command line cannot hold.
-    const bool bFull = !m_waiting.IsEmpty() && m_commandLine.GetLength() + 1 + window.GetLength() > kMaxCommandLine;
+    const int nWindow = 1 + Utf16Length(window);
+    const bool bFull = !m_waiting.IsEmpty() && m_nCommandLine + nWindow > kMaxCommandLine;
     const HRESULT hr = bFull ? Flush() : S_OK;
-    if (m_waiting.IsEmpty())
-        m_commandLine = CommandLine(m_pszOneLauncher);
-    m_commandLine += ' ';
-    m_commandLine += window;
+    if (m_waiting.IsEmpty()) {
+        m_arguments = m_pszOneLauncher;
+        // The path in quotes and a blank, then the arguments.
+        m_nCommandLine = ::lstrlenW(m_szExecutable) + 3 + m_arguments.GetLength();
+    }
+    m_arguments += ' ';
+    m_arguments += window;
+    m_nCommandLine += nWindow;
     m_waiting.AddTail(CString(url));
     Check(hr);
 }
 
 HRESULT CDefaultBrowser::Flush()
 {
-    if (m_waiting.IsEmpty())
+    if (m_waiting.IsEmpty() || m_bStopped)
         return S_OK;
-    if (Start(m_commandLine)) {
+    if (Start(m_arguments)) {
         m_waiting.RemoveAll();
         return S_OK;
     }
     HRESULT hrFirst = S_OK;
-    for (CString url; m_waiting.RemoveHead(url);) {
+    for (CString url; !m_bStopped && m_waiting.RemoveHead(url);) {
         const HRESULT hr = OpenWithShell(url);
         if (SUCCEEDED(hrFirst))
             hrFirst = hr;
     }
+    m_waiting.RemoveAll();
     return hrFirst;
 }

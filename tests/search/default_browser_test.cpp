@@ -10,92 +10,118 @@ using namespace testutil;
 using Strings = std::vector<std::string>;
 using DefaultBrowserTest = AgentTest;
 
-TEST_F(DefaultBrowserTest, EachLineOpensANewWindowOfTheHttpsHandlerInLineOrder)
+// What arrives from launchers of this form (the arguments before the lines,
+// and before each line) that get so many lines of digits each, in order, on
+// the site of the test below (its 検索 in UTF-8, as the recorders write it).
+Strings Launched(const Strings& form, const Strings& lines, const std::vector<size_t>& launchers)
 {
-    const std::string google = "http://www.google.co.jp/search?q=", right = "&hl=ja&lr=";
-    const std::string a = google + "%61" + right, b = google + "%62" + right;
+    Strings arrived;
+    size_t nLine = 0;
+    for (const size_t nLines : launchers) {
+        arrived.push_back(form[0]);
+        for (const size_t nEnd = nLine + nLines; nLine < nEnd; ++nLine) {
+            arrived.back() += form[1] + "http://q/\xE6\xA4\x9C\xE7\xB4\xA2";
+            for (const char digit : lines[nLine])
+                arrived.back() += std::string("%3") + digit;
+        }
+    }
+    return arrived;
+}
+
+// Launchers started back to back would reach the browser in any order, and
+// one that has become the browser stays on; a race can pass by luck, so
+// several rows race with four lines. Firefox gets the lines from as few launchers as
+// command lines of at most 32,767 UTF-16 units, the closing zero included,
+// hold: its path lies under a user name that code page 932 cannot spell
+// (사용자), one unit longer where a line has just fitted, and the site's 検索
+// counts a unit a character. The wait for a launcher lets in the command to
+// end, after which none starts, nor the shell for a browser that did not.
+TEST_F(DefaultBrowserTest, EveryLineReachesTheDefaultBrowserOnceInLineOrderWhateverItsLaunchersDo)
+{
     const std::string kOn = "Use Default Browser=1\r\n", kLeft = "WWW Search Site 1 Left=";
+    // A 64-bit program's COM looks for a local server in the 32-bit view of the registry too.
+    const std::wstring kAutomation = L"{0002DF01-0000-0000-C000-000000000046}";
+    const std::wstring kViews[] = {L"Software\\Classes\\CLSID\\", L"Software\\Classes\\Wow6432Node\\CLSID\\"};
+    // "PATH" -wait-for-browser, then -new-window "URL" for each line, a URL of
+    // 11 units and 3 for each byte of the line: ten lines of 1,000, then one
+    // that fills the command line up, its path padded to a length divisible
+    // by 3. The path is the temporary folder's (GetTempPathW counts its
+    // closing zero too), 사용자 (3 units) and "\firefox.exe" (12).
+    const size_t nPath = ::GetTempPathW(0, nullptr) - 1 + 3 + 12, nPad = (3 - nPath % 3) % 3;
+    const std::string user = "\xEC\x82\xAC\xEC\x9A\xA9\xEC\x9E\x90", fits = user + std::string(nPad, '_') + "\\firefox.exe";
+    const std::string over = user + "_" + fits.substr(user.size());
+    Strings two = {"2", "1"}, four = {"1", "2", "3", "4"}, full(10, std::string(1000, '1'));
+    full.insert(full.end(), {std::string((32766 - (nPath + nPad + 20) - 10 * 3026 - 26) / 3, '2'), "3"});
+    const Strings kChrome = {"", "--new-window "}, kFirefox = {"-wait-for-browser", " -new-window "}, kShell = {"", ""};
     const struct {
-        std::string settings;  // beside [Url Setting]
-        const char* handler;   // of https
-        Strings opened;        // by the handlers, in the order they arrived
-        size_t navigated;      // through automation
-        bool failed;           // one balloon for the change
+        std::string settings;        // beside [Url Setting], before the site's parts
+        std::string handler;         // of https
+        const Strings& copied;
+        Strings opened;              // by the handlers, in the order they arrived
+        size_t navigated = 0;        // through automation; where nothing opens at all, a balloon says so
+        bool unregistered = false;   // no automation server is registered, as without Internet Explorer
+        bool bEnd = false;           // the program is told to end during the copy
     } cases[] = {
-        {kOn, "chrome.exe", {"--new-window " + b, "--new-window " + a}, 0, false},
-        {kOn, "MSEdge.EXE", {"--new-window " + b, "--new-window " + a}, 0, false},
-        {kOn, "chromium.exe", {"--new-window " + b, "--new-window " + a}, 0, false},
-        // One launcher for all the windows of a copy.
-        {kOn, "firefox.exe", {"-wait-for-browser -new-window " + b + " -new-window " + a}, 0, false},
-        // Any other browser gets the address through the shell, whose http handler is the recorder itself.
-        {kOn, "other.exe", {b, a}, 0, false},
-        // A browser that does not start falls back to the shell too, as a missing one does.
-        {kOn, "broken\\chrome.exe", {b, a}, 0, false},
-        {kOn, "broken\\firefox.exe", {b, a}, 0, false},
-        // Quotes and backslashes reach the browser as they stand, a closing one too; so does a trail byte
-        // like a backslash (表).
-        {kOn + kLeft + "HTTPS://x/\\\"a b\r\n", "chrome.exe",
-         {"--new-window HTTPS://x/\\\"a b%62" + right, "--new-window HTTPS://x/\\\"a b%61" + right}, 0, false},
-        {kOn + "WWW Search Site 1 Right=\x95\x5C\\\r\n", "chrome.exe",
-         {"--new-window " + google + "%62\xE8\xA1\xA8\\", "--new-window " + google + "%61\xE8\xA1\xA8\\"}, 0, false},
+        {kOn, "chrome.exe", four, Launched(kChrome, four, {1, 1, 1, 1})}, {kOn, "MSEdge.EXE", two, Launched(kChrome, two, {1, 1})},
+        {kOn, "chromium.exe", two, Launched(kChrome, two, {1, 1})}, {kOn, fits, four, Launched(kFirefox, four, {4})},
+        // Vivaldi's first launcher becomes the browser and stays on: it is waited for 3 s, not till it ends.
+        {kOn, "vivaldi.exe", four, Launched(kChrome, four, {1, 1, 1, 1})},
+        {kOn, fits, full, Launched(kFirefox, full, {11, 1})}, {kOn, over, full, Launched(kFirefox, full, {10, 2})},
+        // Any other browser gets the address through the shell, whose http handler is the recorder itself; so
+        // does a browser that does not start.
+        {kOn, "other.exe", four, Launched(kShell, four, {1, 1, 1, 1})}, {kOn, "broken\\chrome.exe", two, Launched(kShell, two, {1, 1})},
+        {kOn, "broken\\firefox.exe", two, Launched(kShell, two, {1, 1})},
+        // Quotes and backslashes reach the browser as they stand, apart or together, a closing one too; so
+        // does a trail byte like a backslash (表).
+        {kOn + kLeft + "HTTPS://x/\\a\"b\\\"c d\r\n", "chrome.exe", two,
+         {"--new-window HTTPS://x/\\a\"b\\\"c d%32", "--new-window HTTPS://x/\\a\"b\\\"c d%31"}},
+        {kOn + "WWW Search Site 1 Right=\x95\x5C\\\r\n", "chrome.exe", two,
+         {"--new-window http://q/\xE6\xA4\x9C\xE7\xB4\xA2%32\xE8\xA1\xA8\\", "--new-window http://q/\xE6\xA4\x9C\xE7\xB4\xA2%31\xE8\xA1\xA8\\"}},
         // Only web addresses go onto a browser's command line.
-        {kOn + kLeft + "qftest:\r\n", "chrome.exe", {"qftest:%62" + right, "qftest:%61" + right}, 0, false},
-        {kOn + kLeft + "nosuch:\r\n", "chrome.exe", {}, 0, true},
-        {"Use Default Browser=0\r\n", "chrome.exe", {}, 2, false},
-        {"", "chrome.exe", {}, 2, false},
-        {"Use Default Browser=yes\r\n", "chrome.exe", {}, 2, false},
+        {kOn + kLeft + "qftest:\r\n", "chrome.exe", two, {"qftest:%32", "qftest:%31"}}, {kOn + kLeft + "nosuch:\r\n", "chrome.exe", two, {}},
+        {"Use Default Browser=0\r\n", "chrome.exe", two, {}, 2}, {"", "chrome.exe", two, {}, 2}, {"Use Default Browser=yes\r\n", "chrome.exe", two, {}, 2},
+        {kOn, fits, full, Launched(kFirefox, full, {11}), 0, false, true},
+        // Wine's shell overflows its stack on addresses as long as the full ones.
+        {kOn, "broken\\firefox.exe", four, Launched(kShell, four, {1}), 0, false, true},
+        // Without an automation server the lines take the same road; the last row, as the class is put back
+        // after the loop.
+        {"", "chrome.exe", two, Launched(kChrome, two, {1, 1}), 0, true},
     };
     SetHandler("qftest", nullptr);
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        SettingsFile::Write("[Url Setting]\r\n" + c.settings);
-        SetHandler("https", c.handler);
+        SettingsFile::Write("[Url Setting]\r\n" + c.settings + kLeft + "http://q/\x8C\x9F\x8D\xF5\r\nWWW Search Site 1 Right=\r\n");
+        SetHandler("https", c.handler.c_str());
+        ::SetEnvironmentVariableA("URL_RECORDER_STAY", c.handler == "vivaldi.exe" ? "10000" : nullptr);
+        if (c.unregistered)
+            for (const std::wstring& view : kViews)
+                ::RegRenameKey(HKEY_LOCAL_MACHINE, (view + kAutomation).c_str(), L"qf_taken");
+        std::string text;
+        for (const std::string& line : c.copied)
+            text += line + "\r\n";
         Recorders recorders;
         Empty();
         m_agent.records.clear();
-        Copy("b\r\na");
-        PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= c.opened.size(); });
-        PumpUntil([] { return false; }, c.opened.empty() ? 300 : 100);
-        EXPECT_EQ(c.opened, ReadLines(recorders.urlLog));
-        EXPECT_EQ(c.navigated, recorders.Navigated().size());
-        EXPECT_EQ(c.failed ? 1u : 0u, m_agent.records.size());
-    }
-    SetHandler("https", nullptr);
-}
-
-// Launchers started back to back would reach the browser in any order, and a
-// launcher that has become the browser stays on; a race can pass by luck, so
-// each is tried more than once.
-TEST_F(DefaultBrowserTest, FourLinesReachTheBrowserInLineOrderWhateverItsLaunchersDo)
-{
-    SettingsFile::Write("[Url Setting]\r\nUse Default Browser=1\r\nWWW Search Site 1 Left=http://q/\r\n"
-                        "WWW Search Site 1 Right=\r\n");
-    const Strings kEach = {"--new-window http://q/%31", "--new-window http://q/%32", "--new-window http://q/%33",
-                           "--new-window http://q/%34"};
-    const Strings kAll = {"-wait-for-browser -new-window http://q/%31 -new-window http://q/%32 -new-window http://q/%33 -new-window http://q/%34"};
-    const Strings kShell = {"http://q/%31", "http://q/%32", "http://q/%33", "http://q/%34"};
-    const struct {
-        const char* handler;
-        const char* stay;  // the first launcher's time as the browser, in ms
-        const Strings& opened;
-    } cases[] = {
-        {"chrome.exe", nullptr, kEach}, {"chrome.exe", nullptr, kEach}, {"chrome.exe", nullptr, kEach},
-        {"firefox.exe", nullptr, kAll}, {"firefox.exe", nullptr, kAll}, {"vivaldi.exe", "10000", kEach},
-        {"other.exe", nullptr, kShell},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        SetHandler("https", c.handler);
-        ::SetEnvironmentVariableA("URL_RECORDER_STAY", c.stay);
-        Recorders recorders;
-        Empty();
-        Copy("1\r\n2\r\n3\r\n4");
+        // Heard at once: the command to end comes after the search in the
+        // queue, and is handled in the wait for the first launcher.
+        ASSERT_TRUE(SetClipboard(text));
+        if (c.bEnd)
+            m_agent.PostMessage(WM_COMMAND, ID_TRAY_EXIT);
         PumpUntil([&] { return ReadLines(recorders.urlLog).size() >= c.opened.size(); }, 8000);
+        PumpUntil([] { return false; }, c.opened.empty() || c.bEnd ? 1000 : 100);
         EXPECT_EQ(c.opened, ReadLines(recorders.urlLog));
-        if (c.stay)
-            EXPECT_TRUE(CKernelHandle(::OpenMutexA(SYNCHRONIZE, FALSE, "url_recorder_browser"))) << "the browser was waited for";
+        if (c.handler == "vivaldi.exe")
+            EXPECT_TRUE(CKernelHandle(::OpenMutexA(SYNCHRONIZE, FALSE, "url_recorder_browser"))) << "it is still on";
+        EXPECT_EQ(c.navigated, recorders.Navigated().size());
+        EXPECT_EQ((c.opened.empty() && !c.navigated) || c.bEnd ? 1u : 0u, m_agent.records.size()) << "a balloon, or the icon's removal";
+        if (c.bEnd) {
+            SetClipboard(std::vector<ClipData>());
+            m_agent.SendMessage(WM_CLOSE);
+            ASSERT_TRUE(m_agent.Create());
+        }
     }
-    ::SetEnvironmentVariableA("URL_RECORDER_STAY", nullptr);
+    for (const std::wstring& view : kViews)
+        ::RegRenameKey(HKEY_LOCAL_MACHINE, (view + L"qf_taken").c_str(), kAutomation.c_str());
     SetHandler("https", nullptr);
 }
 

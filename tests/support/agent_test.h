@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <codecvt>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -83,23 +84,23 @@ inline std::string Recorder()
     return std::string(command).substr(1, std::string(command).find('"', 1) - 1);
 }
 
-// Makes a copy of the recorder under a browser's name the open command of a
-// URL scheme (nullptr: the recorder itself); a name in a folder of its own
-// names a program that is there but does not start.
+// Makes a copy of the recorder under a browser's name in the temporary
+// folder (UTF-8, maybe in a folder of its own) the open command of a URL
+// scheme (nullptr: the recorder itself); one in the folder "broken" is there
+// but does not start.
 inline void SetHandler(const char* pszScheme, const char* pszName)
 {
-    char dir[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, dir);
-    const std::string program = pszName ? dir + std::string(pszName) : Recorder();
-    if (pszName && std::strchr(pszName, '\\')) {
-        ::CreateDirectoryA(program.substr(0, program.rfind('\\')).c_str(), nullptr);
-        std::ofstream(program) << "not a program";
-    } else {
-        ::CopyFileA(Recorder().c_str(), program.c_str(), FALSE);
-    }
-    const std::string command = "\"" + program + "\" \"%1\"";
-    ::RegSetValueA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\") + pszScheme + "\\shell\\open\\command").c_str(),
-                   REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
+    std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>> utf8;
+    wchar_t dir[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, dir);
+    const std::wstring program = pszName ? dir + utf8.from_bytes(pszName) : utf8.from_bytes(Recorder());
+    ::CreateDirectoryW(program.substr(0, program.rfind(L'\\')).c_str(), nullptr);
+    if (pszName && std::strncmp(pszName, "broken\\", 7) == 0)
+        std::ofstream(program.c_str()) << "not a program";
+    else if (pszName)
+        ::CopyFileW(utf8.from_bytes(Recorder()).c_str(), program.c_str(), FALSE);
+    const std::wstring key = L"Software\\Classes\\" + utf8.from_bytes(pszScheme) + L"\\shell\\open\\command";
+    ::RegSetValueW(HKEY_LOCAL_MACHINE, key.c_str(), REG_SZ, (L"\"" + program + L"\" \"%1\"").c_str(), 0);
 }
 
 // The real agent window, keeping every record it hands the shell.

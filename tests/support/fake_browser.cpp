@@ -131,7 +131,7 @@ HRESULT CreateFakeBrowser(IUnknown** ppObject)
     // fall back to Wine's own browser.
     if (ShouldFail("create", nNumber)) {
         Log("create " + std::to_string(nNumber) + " FAILED");
-        return REGDB_E_CLASSNOTREG;
+        return CO_E_SERVER_EXEC_FAILURE;
     }
     Log("create " + std::to_string(nNumber));
     *ppObject = static_cast<IWebBrowser2*>(new (std::nothrow) CFakeBrowser(nNumber));
