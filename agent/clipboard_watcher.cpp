@@ -20,12 +20,26 @@ namespace {
 constexpr UINT kReadRetryMs = 50;
 constexpr int kReadTries = 10;
 
-// A window of the owner that still exists: one rendering its formats as it
-// is destroyed may be gone by the time the change is read.
-bool IsOwnerAlive()
+// The clipboard's owner window and whether it exists, and whether the
+// window that owned the change before is gone: one rendering its formats as
+// it is destroyed may be gone by the time the change is read.
+void FindOwners(ClipboardFacts& facts, std::uintptr_t nLastOwner)
 {
     const HWND hOwner = ::GetClipboardOwner();
-    return hOwner && ::IsWindow(hOwner);
+    facts.nOwner = reinterpret_cast<std::uintptr_t>(hOwner);
+    facts.bOwnerAlive = hOwner && ::IsWindow(hOwner);
+    facts.bLastOwnerGone = nLastOwner && !::IsWindow(reinterpret_cast<HWND>(nLastOwner));
+}
+
+// A program rendering its text again as its window is destroyed tells the
+// viewers before the window is gone. Its thread answers a message only once
+// it is done destroying it: after that round trip, the window is gone, or
+// it was not going. One that does not answer within a second is not waited for.
+bool OwnerStays(HWND hOwner)
+{
+    DWORD_PTR result;
+    ::SendMessageTimeoutA(hOwner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
+    return ::IsWindow(hOwner) != FALSE;
 }
 
 }  // namespace
@@ -50,11 +64,11 @@ void CClipboardWatcher::OnDrawClipboard(BOOL bMonitoring)
     m_dwChange = dwSequence;
     m_facts = ClipboardFacts();
     m_facts.nTime = ::GetTickCount();
+    FindOwners(m_facts, m_rule.LastOwner());
     if (!bMonitoring) {
         // Not read, but known to the rule: neither text copied while
         // monitoring was off nor its owner's rendering it again is searched.
-        m_facts.bOwnerAlive = IsOwnerAlive();
-        m_rule.IsSearched(m_facts, FALSE);
+        m_rule.Judge(m_facts, FALSE);
         return;
     }
     m_nReadTries = 0;
@@ -75,26 +89,38 @@ void CClipboardWatcher::Read()
         CWaitingCopy copy;
         ClipboardFacts facts;
         ClipboardRead read;
+        OleObject ole;
         m_bReading = TRUE;
+        m_bReadCancelled = FALSE;
         do {
             m_bReadAgain = FALSE;
             copy.text = CClipboardText();
             facts = m_facts;
-            facts.bOwnerAlive = IsOwnerAlive();
-            read = ReadClipboardText(copy.text, facts.bOleReleased);
+            FindOwners(facts, m_rule.LastOwner());
+            read = ReadClipboardText(copy.text, ole);
         } while (m_bReadAgain);
         m_bReading = FALSE;
+        // Monitoring went off while the text was read: it stays unread.
+        if (m_bReadCancelled) {
+            m_rule.Judge(facts, FALSE);
+            return;
+        }
         if (read == ClipboardRead::kHeld) {
             if (++m_nReadTries < kReadTries)
                 m_bRetrying = ::SetTimer(m_wnd.m_hWnd, IDT_CLIPBOARD_RETRY, kReadRetryMs, nullptr) != 0;
             return;
         }
         facts.bRead = true;
+        facts.bOleLive = ole == OleObject::kLive;
+        facts.bOleReleased = ole == OleObject::kReleased;
         if (read == ClipboardRead::kText)
             facts.nText = CCopyRule::Fingerprint(copy.text);
         // The mode is read afresh, and only for text: nothing else is searched in either.
-        if (!m_rule.IsSearched(facts, read == ClipboardRead::kText && theApp.IsDoubleCopySearched()))
+        const CopyVerdict verdict = m_rule.Judge(facts, read == ClipboardRead::kText && theApp.IsDoubleCopySearched());
+        if (verdict == CopyVerdict::kPassOn)
             return;
+        if (verdict == CopyVerdict::kSearchIfOwnerStays)
+            copy.hOwner = reinterpret_cast<HWND>(m_rule.LastOwner());
         copy.bStartUp = m_bReadAtStartUp;
         m_waitingCopies.AddTail(std::move(copy));
         m_wnd.PostMessage(WM_SEARCHCOPIES);
@@ -133,6 +159,8 @@ void CClipboardWatcher::SearchWaitingCopies()
     // came after.
     for (CWaitingCopy copy; !m_bStopped && m_waitingCopies.RemoveHead(copy);) {
         m_bCancelled = FALSE;
+        if (copy.hOwner && !OwnerStays(copy.hOwner))
+            continue;
         try {
             if (!MaySearch(copy.text) || m_bCancelled)
                 continue;
@@ -173,7 +201,8 @@ BOOL CClipboardWatcher::MaySearch(const CClipboardText& text)
 void CClipboardWatcher::Cancel()
 {
     if (m_bRetrying)
-        m_rule.IsSearched(m_facts, FALSE);
+        m_rule.Judge(m_facts, FALSE);
+    m_bReadCancelled = m_bReading;
     CancelRetry();
     m_bCancelled = TRUE;
     m_waitingCopies.RemoveAll();

@@ -45,6 +45,8 @@ private:
         CClipboardText text;
         // Read before start-up had finished: its searches go to the shell.
         BOOL bStartUp = FALSE;
+        // The window that must still exist for it to be searched (kSearchIfOwnerStays).
+        HWND hOwner = nullptr;
     };
 
     void Read();
@@ -69,4 +71,5 @@ private:
     BOOL m_bRetrying = FALSE;
     BOOL m_bReading = FALSE;
     BOOL m_bReadAgain = FALSE;
+    BOOL m_bReadCancelled = FALSE;
 };

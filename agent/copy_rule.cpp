@@ -27,27 +27,41 @@ bool CCopyRule::IsChange(std::uint32_t nSequence)
     return bChange;
 }
 
-bool CCopyRule::IsSearched(const ClipboardFacts& facts, bool bDoubleCopy)
+CopyVerdict CCopyRule::Judge(const ClipboardFacts& facts, bool bDoubleCopy)
 {
     const bool bAny = m_bAny;
     m_bAny = true;
     if (!facts.bRead || facts.nText == 0) {
         m_last = facts;
         m_nPresses = 0;
-        return false;
+        return CopyVerdict::kPassOn;
     }
-    // A change that was not read is taken for this text: monitoring was off
+    // A change that was not read may have held this text: monitoring was off
     // when it was copied, so its owner rendering it again is not a copy either.
     const bool bSameText = bAny && (!m_last.bRead || m_last.nText == facts.nText);
-    if (bSameText && ((m_last.bOwnerAlive && !facts.bOwnerAlive) || facts.bOleReleased)) {
+    const bool bOwnerGone = facts.bLastOwnerGone && !facts.bOwnerAlive;
+    const bool bFlushed = m_last.bOleLive && facts.bOleReleased && facts.nOwner == m_last.nOwner;
+    if (bSameText && (bOwnerGone || bFlushed)) {
         m_last.bRead = true;
         m_last.nText = facts.nText;
-        return false;
+        return CopyVerdict::kPassOn;
     }
-    const bool bPressedAgain = bSameText && m_last.bRead && facts.nTime - m_last.nTime <= kRepeatMs;
-    m_nPresses = bPressedAgain ? m_nPresses + 1 : 1;
+    const bool bAgain = bAny && m_last.bRead && m_last.nText == facts.nText;
+    const std::uint32_t nSince = facts.nTime - m_last.nTime;
+    if (bAgain && nSince < kSamePressMs) {
+        m_last.nTime = facts.nTime;
+        return CopyVerdict::kPassOn;
+    }
+    // The window that owned the text is still there, and owns it again, or no
+    // live window does: it may be rendering its text as it is destroyed.
+    const std::uintptr_t nMayGo = bAgain && (facts.nOwner == m_last.nOwner || !facts.bOwnerAlive) ? m_last.nOwner : 0;
+    m_nPresses = bAgain && nSince <= kRepeatMs ? m_nPresses + 1 : 1;
     m_last = facts;
-    return m_nPresses == (bDoubleCopy ? 2 : 1);
+    if (nMayGo)
+        m_last.nOwner = nMayGo;
+    if (m_nPresses != (bDoubleCopy ? 2 : 1))
+        return CopyVerdict::kPassOn;
+    return nMayGo ? CopyVerdict::kSearchIfOwnerStays : CopyVerdict::kSearch;
 }
 
 std::uint64_t CCopyRule::Fingerprint(const CClipboardText& text)

@@ -77,7 +77,7 @@ int CTrayWnd::OnCreate(LPCREATESTRUCTA)
     m_nIconTries = 0;
     // Run as administrator, the program hears from the shell and from a
     // second start, at the user's level, only what it lets through.
-    for (const UINT message : {TaskbarCreatedMessage(), ShowIconMessage()})
+    for (const UINT message : {TaskbarCreatedMessage(), ShowIconMessage(), EndMessage()})
         ::ChangeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr);
     LoadTrayIcons(AfxGetWindowDpi(m_hWnd));
     AddTrayIcon(IDI_ACTIVE);
@@ -111,6 +111,8 @@ LRESULT CTrayWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         RestoreTrayIcon();
     else if (message != 0 && message == ShowIconMessage())
         return OnShowIcon(wParam, lParam);
+    else if (message != 0 && message == EndMessage())
+        message = WM_CLOSE;
     return CWnd::WindowProc(message, wParam, lParam);
 }
 

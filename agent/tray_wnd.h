@@ -19,6 +19,15 @@ public:
     // Sent by a second start: the icon is shown again, as the shell may
     // have lost it, and the answer says whether the start's version is this one's.
     static UINT ShowIconMessage();
+    // Posted by a second start of another copy, and by the installer: the
+    // program ends, as on WM_CLOSE, which would not pass the privilege
+    // filter of an agent run as administrator. Here, for the installer's
+    // actions too.
+    static UINT EndMessage()
+    {
+        static const UINT message = ::RegisterWindowMessageA("TORVEN_QUILLFIND_END");
+        return message;
+    }
 
     // A hidden tool window, neither on the taskbar nor in the task switcher.
     virtual BOOL Create();

@@ -17,11 +17,11 @@ bool CRunningAgent::Runs(const wchar_t* pszPath) const
            ::CompareStringOrdinal(path, -1, pszPath, -1, TRUE) == CSTR_EQUAL;
 }
 
-// WM_CLOSE ends the agent as its exit command does, even in the middle of a
-// copy or with a dialog open.
+// The agent ends on it as on WM_CLOSE, even in the middle of a copy or with
+// a dialog open.
 bool CRunningAgent::End(DWORD dwTimeoutMs) const
 {
-    return m_process && ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0) &&
+    return m_process && ::PostMessageA(m_hWnd, CTrayWnd::EndMessage(), 0, 0) &&
            ::WaitForSingleObject(m_process.get(), dwTimeoutMs) == WAIT_OBJECT_0;
 }
 

@@ -97,16 +97,16 @@ bool UnicodeIsMadeByTheSystem(const CString& text, const CWideBuffer& unicode, U
 // "DataObject" format, and none there once it has rendered the object's
 // formats and let it go; a copy empties the clipboard, and that format with it.
 // A window handle's value fits 32 bits in 32- and 64-bit programs alike.
-bool IsOleObjectReleased()
+OleObject FindOleObject()
 {
     static const UINT cfDataObject = ::RegisterClipboardFormatA("DataObject");
     if (!::IsClipboardFormatAvailable(cfDataObject))
-        return false;
+        return OleObject::kNone;
     const CGlobalLock window(::GetClipboardData(cfDataObject));
     DWORD dwWindow = 1;
     if (window.size() >= sizeof dwWindow)
         std::memcpy(&dwWindow, window.get(), sizeof dwWindow);
-    return dwWindow == 0;
+    return dwWindow ? OleObject::kLive : OleObject::kReleased;
 }
 
 template <class Char>
@@ -121,7 +121,7 @@ int LengthToZero(const CGlobalLock& data)
 
 }  // namespace
 
-ClipboardRead ReadClipboardText(CClipboardText& text, bool& bOleReleased)
+ClipboardRead ReadClipboardText(CClipboardText& text, OleObject& ole)
 {
     // Text in either form makes CF_TEXT available.
     if (!::IsClipboardFormatAvailable(CF_TEXT))
@@ -134,7 +134,7 @@ ClipboardRead ReadClipboardText(CClipboardText& text, bool& bOleReleased)
             return ClipboardRead::kHeld;
         if (IsMarkedPrivate())
             return ClipboardRead::kNone;
-        bOleReleased = IsOleObjectReleased();
+        ole = FindOleObject();
         forms = FindOwnersTextForms();
         if (forms.bAnsi) {
             const CGlobalLock data(::GetClipboardData(CF_TEXT));

@@ -20,8 +20,16 @@ enum class ClipboardRead {
     kHeld,
 };
 
+// OLE's data object behind a clipboard change, as its "DataObject" format
+// names it: the window of one on the clipboard, or none once OLE has
+// rendered its formats and let it go.
+enum class OleObject {
+    kNone,
+    kLive,
+    kReleased,
+};
+
 // The clipboard is open only while the text is copied out; the forms are
 // made after it is closed again. Throws std::bad_alloc for text too large
-// for memory. bOleReleased says whether OLE has let go of the data object
-// the text was rendered from.
-ClipboardRead ReadClipboardText(CClipboardText& text, bool& bOleReleased);
+// for memory.
+ClipboardRead ReadClipboardText(CClipboardText& text, OleObject& ole);

@@ -9,13 +9,13 @@
 
 namespace {
 
-// One change: ms after the one before, its text ('a', 'b'; '0' none, or
-// private; '-' not read, as while monitoring is off), and its owner: 'L' a
-// live window, 'G' gone or none, 'R' live, with OLE's data object released.
+// One change: ms after the one before, and four characters: its text ('a',
+// 'b'; '0' none, or private; '-' not read, as while monitoring is off); its
+// owner window ('A' to 'C', '-' none); OLE's data object ('*' live, '~'
+// released, ' ' none); and a window gone from then on (' ' none).
 struct Step {
     std::uint32_t nAfter;
-    char text;
-    char owner;
+    const char* what;
 };
 
 TEST(CopyRule, SearchesCopiesNotRepeatedPressesNorAnOwnerRenderingAgain)
@@ -23,48 +23,59 @@ TEST(CopyRule, SearchesCopiesNotRepeatedPressesNorAnOwnerRenderingAgain)
     const struct {
         const char* name;
         std::vector<Step> steps;
-        const char* searched;        // a digit a step, 1 for searched
+        const char* searched;        // a digit a step: 1 searched, 2 searched if its owner stays, 0 not
         const char* searchedDouble;  // the same in the double-copy mode
     } cases[] = {
-        {"one copy", {{0, 'a', 'L'}}, "1", "0"},
-        {"twice within 0.2 s", {{0, 'a', 'L'}, {200, 'a', 'L'}}, "10", "01"},
-        {"twice 1 s apart", {{0, 'a', 'L'}, {1000, 'a', 'L'}}, "11", "00"},
-        {"half a second is still a press", {{0, 'a', 'L'}, {500, 'a', 'L'}, {501, 'a', 'L'}}, "101", "010"},
+        {"one copy", {{0, "aA  "}}, "1", "0"},
+        {"twice within 0.2 s", {{0, "aA  "}, {200, "aA  "}}, "10", "02"},
+        {"twice 1 s apart", {{0, "aA  "}, {1000, "aA  "}, {1000, "aB  "}}, "121", "000"},
+        {"half a second is still a press", {{0, "aA  "}, {500, "aB  "}, {501, "aB  "}}, "102", "010"},
         {"three presses, then a double copy later",
-         {{0, 'a', 'L'}, {150, 'a', 'L'}, {150, 'a', 'L'}, {1000, 'a', 'L'}, {300, 'a', 'L'}}, "10010", "01001"},
-        {"a run of presses chains", {{0, 'a', 'L'}, {400, 'a', 'L'}, {400, 'a', 'L'}, {400, 'a', 'L'}}, "1000", "0100"},
-        {"two different texts", {{0, 'a', 'L'}, {100, 'b', 'L'}, {100, 'a', 'L'}}, "111", "000"},
-        {"no text between", {{0, 'a', 'L'}, {100, '0', 'L'}, {100, 'a', 'L'}}, "101", "000"},
+         {{0, "aA  "}, {150, "aA  "}, {150, "aA  "}, {1000, "aA  "}, {300, "aA  "}}, "10020", "02002"},
+        {"a run of presses chains", {{0, "aA  "}, {400, "aA  "}, {400, "aA  "}, {400, "aA  "}}, "1000", "0200"},
+        {"set twice for one press", {{0, "aA  "}, {20, "aA  "}, {300, "aA  "}}, "100", "002"},
+        {"two different texts", {{0, "aA  "}, {100, "bA  "}, {100, "aA  "}}, "111", "000"},
+        {"no text between", {{0, "aA  "}, {100, "0A  "}, {100, "aA  "}}, "101", "000"},
         // The owner renders what it delayed as its window goes, and OLE flushes
         // as its program closes, then its window goes: the same copy.
-        {"its owner closes", {{0, 'a', 'L'}, {3000, 'a', 'G'}, {5, 'a', 'G'}}, "100", "000"},
-        {"OLE flushes, then goes", {{0, 'a', 'L'}, {3000, 'a', 'R'}, {5, 'a', 'G'}}, "100", "000"},
-        {"a double copy, then its owner closes", {{0, 'a', 'L'}, {200, 'a', 'L'}, {100, 'a', 'G'}}, "100", "010"},
-        {"copied again after its owner closed", {{0, 'a', 'L'}, {3000, 'a', 'G'}, {3000, 'a', 'L'}}, "101", "000"},
-        {"released with other text", {{0, 'a', 'L'}, {3000, 'b', 'R'}}, "11", "00"},
-        {"another program without a window", {{0, 'a', 'L'}, {3000, 'b', 'G'}, {3000, 'b', 'G'}}, "111", "000"},
+        {"its owner closes", {{0, "aA  "}, {3000, "a- A"}, {5, "a-  "}}, "100", "000"},
+        {"its owner closes, read before its window is gone", {{0, "aA  "}, {3000, "a-  "}, {5, "a- A"}}, "120", "000"},
+        {"OLE flushes, then goes", {{0, "aA* "}, {3000, "aA~ "}, {5, "a- A"}}, "100", "000"},
+        {"a double copy, then its owner closes", {{0, "aA  "}, {200, "aA  "}, {100, "a- A"}}, "100", "020"},
+        {"copied again after its owner closed", {{0, "aA  "}, {3000, "a- A"}, {3000, "aB  "}}, "101", "000"},
+        // A program that flushes as it copies never shows a live object.
+        {"flushed as copied", {{0, "aA~ "}, {1500, "aA~ "}, {150, "aA~ "}}, "120", "002"},
+        {"released with other text", {{0, "aA* "}, {3000, "bA~ "}}, "11", "00"},
+        {"another owner's object released", {{0, "aA* "}, {3000, "aB~ "}}, "11", "00"},
+        {"a program without a window, the first still there", {{0, "aA  "}, {3000, "a-  "}, {3000, "a-  "}}, "122", "000"},
         // Copied while off: neither it nor its owner's rendering is searched.
-        {"off, then its owner closes", {{0, 'a', 'L'}, {1000, '-', 'L'}, {1000, 'b', 'G'}, {1000, 'b', 'L'}}, "1001", "0000"},
-        {"off, then pressed twice", {{0, '-', 'L'}, {100, 'a', 'L'}, {100, 'a', 'L'}}, "010", "001"},
-        {"the tick count wraps", {{0xFFFFFF00u, 'a', 'L'}, {0x1F0, 'a', 'L'}}, "10", "01"},
+        {"off, then its owner closes", {{0, "aA  "}, {1000, "-B  "}, {1000, "b- B"}, {1000, "bC  "}}, "1001", "0000"},
+        {"off, then another program's text", {{0, "aA  "}, {1000, "-B  "}, {1000, "bC~ "}}, "101", "000"},
+        {"off, then pressed twice", {{0, "-A  "}, {100, "aA  "}, {100, "aA  "}}, "010", "002"},
+        {"the tick count wraps", {{0xFFFFFF00u, "aA  "}, {0x1F0, "aA  "}}, "10", "02"},
     };
     for (const auto& c : cases) {
         for (const bool bDouble : {false, true}) {
             CCopyRule rule;
             ClipboardFacts facts;
             std::uint32_t nSequence = 0;
-            std::string searched;
+            std::string gone, searched;
             for (const Step& step : c.steps) {
                 nSequence += 3;
+                gone += step.what[3];
+                const auto window = [](char name) { return name >= 'A' && name <= 'C' ? std::uintptr_t(name) : 0; };
                 facts.nTime += step.nAfter;
-                facts.bRead = step.text != '-';
-                facts.nText = facts.bRead && step.text != '0' ? static_cast<std::uint64_t>(step.text) : 0;
-                facts.bOwnerAlive = step.owner != 'G';
-                facts.bOleReleased = step.owner == 'R';
+                facts.bRead = step.what[0] != '-';
+                facts.nText = facts.bRead && step.what[0] != '0' ? std::uint64_t(step.what[0]) : 0;
+                facts.nOwner = window(step.what[1]);
+                facts.bOwnerAlive = facts.nOwner && gone.find(step.what[1]) == std::string::npos;
+                facts.bLastOwnerGone = rule.LastOwner() && gone.find(char(rule.LastOwner())) != std::string::npos;
+                facts.bOleLive = step.what[2] == '*';
+                facts.bOleReleased = step.what[2] == '~';
                 EXPECT_TRUE(rule.IsChange(nSequence));
                 // Its notification passed on again, by a viewer that rejoins the chain.
                 EXPECT_FALSE(rule.IsChange(nSequence));
-                searched += rule.IsSearched(facts, bDouble) ? '1' : '0';
+                searched += char('0' + static_cast<int>(rule.Judge(facts, bDouble)));
             }
             EXPECT_EQ(bDouble ? c.searchedDouble : c.searched, searched) << c.name;
         }
