@@ -37,74 +37,88 @@ void Launch(Strings& log, int n, const std::string& url, const std::string& fail
     log.push_back(id + " released");
 }
 
-TEST_F(SearchTest, TheCurrentSiteIsReadAfreshForEveryCopy)
-{
-    const struct {
-        std::string settings;
-        std::string url;
-    } cases[] = {
-        {"", Google("%71")},
-        // A Shift_JIS left part (検索) reaches the browser as the same characters, its escapes as they stand.
-        {"Current Url Index=9\r\nWWW Search Site 10 Left=http://x/\x8C\x9F\x8D\xF5?c=%41%25&q=\r\n",
-         "http://x/\xE6\xA4\x9C\xE7\xB4\xA2?c=%41%25&q=%71&"},
-        // An empty value is not the built-in one; a value of any length is read whole.
-        {"WWW Search Site 1 Right=\r\n", "http://www.google.co.jp/search?q=%71"},
-        {"WWW Search Site 1 Left=" + std::string(9000, 'v') + "\r\n", std::string(9000, 'v') + "%71&hl=ja&lr="},
-        // An index that names no site reads as the first.
-        {"Current Url Index=10\r\n", Google("%71")},
-        {"Current Url Index=-1\r\n", Google("%71")},
-        {"Current Url Index=x\r\n", Google("%71")},
-    };
-    for (const auto& c : cases) {
-        SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
-        Recorders recorders;
-        Empty();
-        Copy("q");
-        EXPECT_EQ(Strings{c.url}, recorders.Navigated()) << c.settings;
-    }
-}
-
-TEST_F(SearchTest, EveryNonEmptyLineIsOneSearchInTheEncodingOfTheCurrentSite)
+// What a copy searches, on the site and in the encoding the settings file
+// gives at that moment: every line with text, one search each, from the text
+// the copying program put there itself in that encoding; nothing of a copy
+// marked private or without text. A line that the site's code page cannot
+// hold is not searched, and one balloon counts such lines.
+TEST_F(SearchTest, EveryNonEmptyLineIsOneSearchOnTheCurrentSiteInItsEncodingUnlessMarkedPrivate)
 {
     const std::string kKensaku = "\x8C\x9F\x8D\xF5", kUtf8Kensaku = "%E6%A4%9C%E7%B4%A2";  // 検索
+    // Site 2 with empty left and right parts: each URL is the query alone.
+    const auto site2 = [](const char* pszEncoding) {
+        return "Current Url Index=1\r\nWWW Search Site 2 Left=\r\nWWW Search Site 2 Right=\r\n" +
+               (pszEncoding ? "WWW Search Site 2 Encoding=" + std::string(pszEncoding) + "\r\n" : std::string());
+    };
+    const std::string kAnsi = site2(nullptr), kUtf8 = site2("UTF-8"), kAllowed("\x01\0\0\0", 4);
+    const ClipData q = Text("q"), ansi = Text("?"), unicode = Unicode(u"\U0001F600");
+    const ClipData oem = {CF_OEMTEXT, std::string("?\0", 2)}, japanese = {CF_LOCALE, std::string("\x11\x04\0\0", 4)};
+    // Windows makes Unicode from the ANSI text in the code page of the locale, here 1252.
+    const ClipData english = {CF_LOCALE, std::string("\x09\x04\0\0", 4)};
+    const std::string kOwn = "%F0%9F%98%80";
     const struct {
-        const char* encoding;  // of the current site, site 2; nullptr: no key
-        std::vector<ClipData> clip;
-        Strings queries;
-        int unsearched;
+        std::string settings;                         // under [Url Setting]
+        std::vector<std::vector<ClipData>> openings;  // of the clipboard, for the one copy
+        Strings urls;
+        int unsearched = 0;
     } cases[] = {
-        {nullptr, {Text("first\r\nsecond\r\n")}, {"%66%69%72%73%74", "%73%65%63%6F%6E%64"}, 0},
+        {"", {{q}}, {Google("%71")}},
+        // A Shift_JIS left part (検索) reaches the browser as the same characters, its escapes as they stand.
+        {"Current Url Index=9\r\nWWW Search Site 10 Left=http://x/\x8C\x9F\x8D\xF5?c=%41%25&q=\r\n", {{q}},
+         {"http://x/\xE6\xA4\x9C\xE7\xB4\xA2?c=%41%25&q=%71&"}},
+        // An empty value is not the built-in one; a value of any length is read whole.
+        {"WWW Search Site 1 Right=\r\n", {{q}}, {"http://www.google.co.jp/search?q=%71"}},
+        {"WWW Search Site 1 Left=" + std::string(9000, 'v') + "\r\n", {{q}},
+         {std::string(9000, 'v') + "%71&hl=ja&lr="}},
+        // An index that names no site reads as the first.
+        {"Current Url Index=10\r\n", {{q}}, {Google("%71")}},
+        {"Current Url Index=-1\r\n", {{q}}, {Google("%71")}},
+        {"Current Url Index=x\r\n", {{q}}, {Google("%71")}},
+        {kAnsi, {{Text("first\r\nsecond\r\n")}}, {"%66%69%72%73%74", "%73%65%63%6F%6E%64"}},
         // A lead byte directly before an LF takes it into its character: no break there.
-        {nullptr, {Text("  spaced  \r\n\r\n\t\x8C\x9F\x82\nz")}, {"%73%70%61%63%65%64", "%8C%9F%82%0A%7A"}, 0},
-        {nullptr, {Text(std::string("a\rb\0cd", 6))}, {"%61%0D%62"}, 0},
-        {nullptr, {Text(" \r\n\t\r\n")}, {}, 0},
-        {"UTF-8", {Unicode(u"\u691C\u7D22"), Text(kKensaku)}, {kUtf8Kensaku}, 0},
-        {nullptr, {Unicode(u"\u691C\u7D22"), Text(kKensaku)}, {"%8C%9F%8D%F5"}, 0},
+        {kAnsi, {{Text("  spaced  \r\n\r\n\t\x8C\x9F\x82\nz")}}, {"%73%70%61%63%65%64", "%8C%9F%82%0A%7A"}},
+        {kAnsi, {{Text(std::string("a\rb\0cd", 6))}}, {"%61%0D%62"}},
+        {kAnsi, {{Text(" \r\n\t\r\n")}}, {}},
+        {kUtf8, {{Unicode(u"\u691C\u7D22"), Text(kKensaku)}}, {kUtf8Kensaku}},
+        {kAnsi, {{Unicode(u"\u691C\u7D22"), Text(kKensaku)}}, {"%8C%9F%8D%F5"}},
         // The copying program's own ANSI text is what an ANSI site searches.
-        {nullptr, {Unicode(u"a"), Text("b")}, {"%62"}, 0},
-        {"utf-8", {Unicode(std::u16string(u"\U0001F600 a b\r\n\xD800\u3000\n\0z", 13))},
-         {"%F0%9F%98%80%20%61%20%62", "%EF%BF%BD%E3%80%80"}, 0},
+        {kAnsi, {{Unicode(u"a"), Text("b")}}, {"%62"}},
+        {site2("utf-8"), {{Unicode(std::u16string(u"\U0001F600 a b\r\n\xD800\u3000\n\0z", 13))}},
+         {"%F0%9F%98%80%20%61%20%62", "%EF%BF%BD%E3%80%80"}},
         // Without a Unicode form of its own, the ANSI text is converted.
-        {"UTF-8", {Text(kKensaku + " \x81\x40")}, {kUtf8Kensaku + "%20%E3%80%80"}, 0},
+        {kUtf8, {{Text(kKensaku + " \x81\x40")}}, {kUtf8Kensaku + "%20%E3%80%80"}},
+        // Its own Unicode form is read whatever order its forms and its locale
+        // came in, and whether it put them there in one opening or two.
+        {kUtf8, {{unicode, ansi}}, {kOwn}},
+        {kUtf8, {{ansi, unicode}}, {kOwn}},
+        {kUtf8, {{japanese, ansi, unicode}}, {kOwn}},
+        {kUtf8, {{ansi, oem, unicode}}, {kOwn}},
+        {kUtf8, {{ansi}, {unicode}}, {"%3F", kOwn}},
+        {kUtf8, {{english, Text("\x8C\x9F?")}}, {"%E6%A4%9C%3F"}},  // 検?
         // What the code page cannot hold is not searched; the other lines are, as ever.
-        {"", {Unicode(u"a\r\n\U0001F600\r\ncaf\u00E9\r\n\u691C")}, {"%61", "%8C%9F"}, 2},
-        {nullptr, {Text("?"), Unicode(u"\U0001F600")}, {}, 1},
-        {"Shift_JIS", {Text("\x8C\x9F\n?"), Unicode(u"\U0001F600")}, {"%8C%9F", "%3F"}, 0},
+        {site2(""), {{Unicode(u"a\r\n\U0001F600\r\ncaf\u00E9\r\n\u691C")}}, {"%61", "%8C%9F"}, 2},
+        {kAnsi, {{ansi, unicode}}, {}, 1},
+        {site2("Shift_JIS"), {{Text("\x8C\x9F\n?"), unicode}}, {"%8C%9F", "%3F"}},
+        {"", {{q, Named("Clipboard Viewer Ignore", std::string(1, '\0'))}}, {}},
+        {"", {{q, Named("ExcludeClipboardContentFromMonitorProcessing", std::string(1, '\0'))}}, {}},
+        {"", {{q, Named("CanIncludeInClipboardHistory", std::string(4, '\0'))}}, {}},
+        {"", {{q, Named("CanIncludeInClipboardHistory", kAllowed)}}, {Google("%71")}},
+        {"", {{Named("CanIncludeInClipboardHistory", kAllowed)}}, {}},
     };
     for (const auto& c : cases) {
-        // Empty left and right parts: each URL is the query alone.
-        SettingsFile::Write("[Url Setting]\r\nCurrent Url Index=1\r\nWWW Search Site 2 Left=\r\nWWW Search Site 2 Right=\r\n" +
-                            (c.encoding ? std::string("WWW Search Site 2 Encoding=") + c.encoding + "\r\n" : ""));
+        SCOPED_TRACE(&c - cases);
+        SettingsFile::Write("[Url Setting]\r\n" + c.settings);
         Recorders recorders;
         Empty();
         m_agent.records.clear();
-        Copy(c.clip);
-        EXPECT_EQ(c.queries, recorders.Navigated()) << &c - cases;
-        EXPECT_EQ(static_cast<int>(c.queries.size()), recorders.Released()) << &c - cases;
-        EXPECT_EQ(c.unsearched ? 1u : 0u, m_agent.records.size()) << &c - cases;
-        if (c.unsearched) {
-            EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), m_agent.records[0].data.dwInfoFlags);
-            EXPECT_EQ(std::to_string(c.unsearched) + " ", std::string(m_agent.records[0].data.szInfo, 2));
+        for (const std::vector<ClipData>& opening : c.openings)
+            Copy(opening, &opening != &c.openings.front());
+        EXPECT_EQ(c.urls, recorders.Navigated());
+        EXPECT_EQ(static_cast<int>(c.urls.size()), recorders.Released());
+        EXPECT_EQ(c.unsearched ? 1u : 0u, m_agent.records.size());
+        for (const RecordingTrayWnd::Record& balloon : m_agent.records) {
+            EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), balloon.data.dwInfoFlags);
+            EXPECT_EQ(std::to_string(c.unsearched) + " ", std::string(balloon.data.szInfo, 2));
         }
     }
 }
@@ -144,26 +158,6 @@ TEST_F(SearchTest, AFailingStepCostsOnlyItsOwnLineAndShowsOneBalloon)
     m_agent.records.clear();
     Copy("fine");
     EXPECT_TRUE(m_agent.records.empty());
-}
-
-TEST_F(SearchTest, MarkedSecretsAndCopiesWithoutTextAreNotSearched)
-{
-    const std::string kAllowed("\x01\0\0\0", 4);
-    const struct {
-        std::vector<ClipData> formats;
-        size_t searched;
-    } cases[] = {
-        {{Text("hunter2"), Named("Clipboard Viewer Ignore", std::string(1, '\0'))}, 0},
-        {{Text("hunter2"), Named("ExcludeClipboardContentFromMonitorProcessing", std::string(1, '\0'))}, 0},
-        {{Text("hunter2"), Named("CanIncludeInClipboardHistory", std::string(4, '\0'))}, 0},
-        {{Text("hunter2"), Named("CanIncludeInClipboardHistory", kAllowed)}, 1},
-        {{Named("CanIncludeInClipboardHistory", kAllowed)}, 0},
-    };
-    for (const auto& c : cases) {
-        Recorders recorders;
-        Copy(c.formats);
-        EXPECT_EQ(c.searched, recorders.Navigated().size()) << &c - cases;
-    }
 }
 
 // Another program's copy is searched once, whatever it does afterwards: copy
@@ -312,41 +306,6 @@ TEST_F(SearchTest, EachChangeIsSearchedOnceAfterItsMessageAndOnceTheClipboardIsF
               m_recorders.Navigated());
     EXPECT_EQ(9, m_viewer->m_nDraws) << "every notification is passed on";
 }
-
-// The copying program's own Unicode text is read, whatever order its forms
-// and its locale came in, and whether it put them there in one opening or two.
-TEST_F(SearchTest, TheCopyingProgramsOwnUnicodeTextIsRead)
-{
-    const ClipData japanese = {CF_LOCALE, std::string("\x11\x04\0\0", 4)}, oem = {CF_OEMTEXT, std::string("?\0", 2)};
-    // Windows makes Unicode from the ANSI text in the code page of the locale, here 1252.
-    const ClipData english = {CF_LOCALE, std::string("\x09\x04\0\0", 4)};
-    const ClipData ansi = Text("?"), unicode = Unicode(u"\U0001F600");
-    const std::string kOwn = "%F0%9F%98%80", kMade = "%3F";
-    const struct {
-        std::vector<std::vector<ClipData>> openings;
-        std::string query;
-    } cases[] = {
-        {{{unicode, ansi}}, kOwn},
-        {{{ansi, unicode}}, kOwn},
-        {{{japanese, ansi, unicode}}, kOwn},
-        {{{ansi, oem, unicode}}, kOwn},
-        {{{ansi}, {unicode}}, kOwn},
-        {{{ansi}}, kMade},
-        {{{japanese, ansi}}, kMade},
-        {{{english, Text("\x8C\x9F?")}}, "%E6%A4%9C%3F"},  // 検?
-    };
-    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 1 Left=\r\nWWW Search Site 1 Right=\r\n"
-                        "WWW Search Site 1 Encoding=UTF-8\r\n");
-    for (const auto& c : cases) {
-        Recorders recorders;
-        Empty();
-        for (const std::vector<ClipData>& opening : c.openings)
-            Copy(opening, &opening != &c.openings.front());
-        const Strings urls = recorders.Navigated();
-        EXPECT_EQ(c.query, urls.empty() ? "" : urls.back()) << &c - cases;
-    }
-}
-
 
 TEST_F(SearchTest, AHugeCopyIsSurvivedAndLaterCopiesAreSearched)
 {
