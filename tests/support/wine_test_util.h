@@ -206,81 +206,69 @@ private:
 // for it and once more as it is destroyed; or (bOle) from a rich edit box,
 // which copies through OLE, flushed as the program closes. It copies once
 // at the start, Copy() copies again, and it closes when this goes.
-class OwnerThread {
+class OwnerThread : public CWnd {
 public:
     OwnerThread(bool bOle, std::string text)
         : m_text(std::move(text)), m_thread([this, bOle] {
               if (bOle)
                   ::OleInitialize(nullptr);
-              {
-                  Owner owner(m_text, bOle);
-                  m_hWnd = owner.m_hWnd;
-                  for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;)
-                      ::DispatchMessageA(&msg);
-                  if (bOle)
-                      ::OleFlushClipboard();
-              }
+              CreateEx(0, "", 0, 0, 0, 0, 0, nullptr, nullptr);
+              if (bOle && ::LoadLibraryA("riched20.dll"))
+                  m_hEdit = ::CreateWindowExA(0, "RichEdit20A", m_text.c_str(), WS_CHILD, 0, 0, 100, 20, m_hWnd, nullptr,
+                                              nullptr, nullptr);
+              m_bReady = true;
+              for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;)
+                  ::DispatchMessageA(&msg);
               if (bOle)
                   ::OleUninitialize();
               m_bEnded = true;
           })
     {
-        while (!m_hWnd)
+        while (!m_bReady)
             ::Sleep(1);
         Copy();
     }
-    ~OwnerThread()
+    ~OwnerThread() override
     {
-        ::PostMessageA(m_hWnd, WM_APP + 1, 0, 0);
+        PostMessage(WM_CLOSE);
         PumpUntil([this] { return m_bEnded.load(); });
         m_thread.join();
     }
 
-    void Copy() { ::PostMessageA(m_hWnd, WM_APP, 0, 0); }
+    void Copy() { PostMessage(WM_APP); }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_APP && m_hEdit) {
+            ::SendMessageA(m_hEdit, EM_SETSEL, 0, -1);
+            ::SendMessageA(m_hEdit, WM_COPY, 0, 0);
+        } else if (message == WM_APP && ::OpenClipboard(m_hWnd)) {
+            ::EmptyClipboard();
+            ::SetClipboardData(CF_TEXT, nullptr);
+            ::CloseClipboard();
+        } else if (message == WM_RENDERFORMAT) {
+            PutOnClipboard({Text(m_text)});
+        } else if (message == WM_RENDERALLFORMATS && ::OpenClipboard(m_hWnd)) {
+            if (::GetClipboardOwner() == m_hWnd)
+                PutOnClipboard({Text(m_text)});
+            ::CloseClipboard();
+        } else if (message == WM_CLOSE) {
+            // OLE's clipboard is flushed before the program's windows go.
+            if (m_hEdit)
+                ::OleFlushClipboard();
+            ::DestroyWindow(m_hWnd);
+            ::PostQuitMessage(0);
+        } else {
+            return CWnd::WindowProc(message, wParam, lParam);
+        }
+        return 0;
+    }
 
 private:
-    class Owner : public CWnd {
-    public:
-        Owner(const std::string& text, bool bOle) : m_text(text)
-        {
-            CreateEx(0, "", 0, 0, 0, 0, 0, nullptr, nullptr);
-            if (bOle && ::LoadLibraryA("riched20.dll"))
-                m_hEdit = ::CreateWindowExA(0, "RichEdit20A", text.c_str(), WS_CHILD, 0, 0, 100, 20, m_hWnd, nullptr, nullptr, nullptr);
-        }
-        // Destroyed here, while its rendering is still this class's.
-        ~Owner() override { ::DestroyWindow(m_hWnd); }
-
-    protected:
-        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-        {
-            if (message == WM_APP && m_hEdit) {
-                ::SendMessageA(m_hEdit, EM_SETSEL, 0, -1);
-                ::SendMessageA(m_hEdit, WM_COPY, 0, 0);
-            } else if (message == WM_APP && ::OpenClipboard(m_hWnd)) {
-                ::EmptyClipboard();
-                ::SetClipboardData(CF_TEXT, nullptr);
-                ::CloseClipboard();
-            } else if (message == WM_RENDERFORMAT) {
-                PutOnClipboard({Text(m_text)});
-            } else if (message == WM_RENDERALLFORMATS && ::OpenClipboard(m_hWnd)) {
-                if (::GetClipboardOwner() == m_hWnd)
-                    PutOnClipboard({Text(m_text)});
-                ::CloseClipboard();
-            } else if (message == WM_APP + 1) {
-                ::PostQuitMessage(0);
-            } else {
-                return CWnd::WindowProc(message, wParam, lParam);
-            }
-            return 0;
-        }
-
-    private:
-        const std::string& m_text;
-        HWND m_hEdit = nullptr;
-    };
-
     const std::string m_text;
-    std::atomic<HWND> m_hWnd{nullptr};
+    HWND m_hEdit = nullptr;
+    std::atomic<bool> m_bReady{false};
     std::atomic<bool> m_bEnded{false};
     std::thread m_thread;
 };
