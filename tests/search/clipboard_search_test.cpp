@@ -210,11 +210,8 @@ TEST_F(SearchTest, InTheDoubleCopyModeOnlyASecondCopyWithinHalfASecondSearches)
         Recorders recorders;
         Empty();
         const bool bStart = std::string(c.how) == "start", bOff = std::string(c.how) == "off";
-        if (bStart) {
-            m_agent.SendMessage(WM_CLOSE);
-            ASSERT_TRUE(SetClipboard(c.copies[0].second));
-            ASSERT_TRUE(m_agent.Create());
-        }
+        if (bStart)
+            Restart(c.copies[0].second);
         if (bOff)
             Notify(WM_LBUTTONDOWN);
         std::atomic<bool> bDone(false);

@@ -211,6 +211,19 @@ protected:
     // A change without text: the same text copied next, however soon, is a copy of its own.
     void Empty() { Copy(std::vector<ClipData>()); }
 
+    // The agent made anew, as at start-up, over a clipboard holding these formats.
+    void Restart(const std::vector<ClipData>& formats = {})
+    {
+        if (::IsWindow(m_agent.m_hWnd))
+            m_agent.SendMessage(WM_CLOSE);
+        for (MSG msg; ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
+        theApp.m_pMainWnd = &m_agent;
+        ASSERT_TRUE(SetClipboard(formats));
+        ASSERT_TRUE(m_agent.Create());
+        m_agent.records.clear();
+    }
+
     void Notify(UINT nMouseMessage) { m_agent.SendMessage(WM_TRAYNOTIFY, m_agent.m_nTrayIconId, nMouseMessage); }
 
     Recorders m_recorders;
