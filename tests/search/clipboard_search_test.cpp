@@ -160,74 +160,70 @@ TEST_F(SearchTest, AFailingStepCostsOnlyItsOwnLineAndShowsOneBalloon)
     EXPECT_TRUE(m_agent.records.empty());
 }
 
-// Another program's copy is searched once, whatever it does afterwards: copy
-// again at once, or render its text again as it closes. Copied again later,
-// it is searched again: the user may have closed the first window.
-TEST_F(SearchTest, ACopyIsSearchedOnceWhateverItsOwnerDoesAfterwards)
+// Another program copies at these moments, from no window of its own or as
+// one of the two owners, which close a second after their last copy. A copy
+// is searched once whatever its owner does afterwards: copy again at once,
+// or render its text again as it closes. Copied again later, it is searched
+// again: the user may have closed the first window. In the double-copy mode
+// only the same text copied twice within half a second searches, once.
+TEST_F(SearchTest, ACopyIsSearchedOnceWhateverItsOwnerDoesAndInTheDoubleCopyModeOnlyWhenCopiedTwice)
 {
-    for (const bool bOle : {false, true}) {
-        SCOPED_TRACE(bOle ? "through OLE" : "with delayed rendering");
-        Recorders recorders;
-        Empty();
-        {
-            OwnerThread owner(bOle, "own");
-            EXPECT_TRUE(PumpUntil([&] { return recorders.Released() == 1; }));
-            PumpUntil([] { return false; }, 1000);
-            owner.Copy();
-            EXPECT_TRUE(PumpUntil([&] { return recorders.Released() == 2; }));
-            owner.Copy();
-            // Closed well after the last copy, so that its rendering cannot pass for a repeated press.
-            PumpUntil([] { return false; }, 1000);
-        }
-        PumpUntil([] { return false; }, 500);
-        EXPECT_EQ(Strings(2, Google("%6F%77%6E")), recorders.Navigated());
-    }
-}
-
-// Only the same text copied twice within half a second searches in the
-// double-copy mode, once, as another program copies at these moments.
-TEST_F(SearchTest, InTheDoubleCopyModeOnlyASecondCopyWithinHalfASecondSearches)
-{
-    SettingsFile::Write("[Url Setting]\r\nSearch On Double Copy=1\r\n");
     const ClipData kPrivate = Named("Clipboard Viewer Ignore", std::string(1, '\0'));
     const std::vector<ClipData> a = {Text("a")}, b = {Text("b")}, secret = {Text("a"), kPrivate};
     const struct {
+        bool bDouble;
         std::vector<std::pair<DWORD, std::vector<ClipData>>> copies;  // ms after the one before
-        const char* how;  // "off": monitoring off; "start": the first on the clipboard at start-up
+        // "off": monitoring off; "start": the first on the clipboard at start-up; "owner" or "ole": every
+        // copy is the owner's, of "a", with delayed rendering or through OLE.
+        std::string how;
         size_t searched;
     } cases[] = {
-        {{{0, a}}, "", 0},
-        {{{0, a}, {200, a}}, "", 1},
-        {{{0, a}, {1000, a}}, "", 0},
-        {{{0, a}, {150, a}, {150, a}}, "", 1},
-        {{{0, a}, {150, b}}, "", 0},
-        {{{0, a}}, "start", 0},
-        {{{0, a}, {200, a}}, "off", 0},
-        {{{0, secret}, {200, secret}}, "", 0},
+        {false, {{0, a}, {1000, a}, {100, a}}, "owner", 2},
+        {false, {{0, a}, {1000, a}, {100, a}}, "ole", 2},
+        {true, {{0, a}, {200, a}}, "owner", 1},
+        {true, {{0, a}, {200, a}}, "ole", 1},
+        {true, {{0, a}}, "", 0},
+        {true, {{0, a}, {200, a}}, "", 1},
+        {true, {{0, a}, {1000, a}}, "", 0},
+        {true, {{0, a}, {150, a}, {150, a}}, "", 1},
+        {true, {{0, a}, {150, b}}, "", 0},
+        {true, {{0, a}}, "start", 0},
+        {true, {{0, a}, {200, a}}, "off", 0},
+        {true, {{0, secret}, {200, secret}}, "", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
+        SettingsFile::Write(std::string("[Url Setting]\r\nSearch On Double Copy=") + (c.bDouble ? "1\r\n" : "0\r\n"));
         Recorders recorders;
         Empty();
-        const bool bStart = std::string(c.how) == "start", bOff = std::string(c.how) == "off";
-        if (bStart)
+        if (c.how == "start")
             Restart(c.copies[0].second);
-        if (bOff)
+        if (c.how == "off")
             Notify(WM_LBUTTONDOWN);
         std::atomic<bool> bDone(false);
         std::thread copier([&] {
-            for (size_t i = bStart ? 1 : 0; i < c.copies.size(); ++i) {
+            std::unique_ptr<OwnerThread> owner;
+            for (size_t i = c.how == "start" ? 1 : 0; i < c.copies.size(); ++i) {
                 ::Sleep(c.copies[i].first);
-                SetClipboard(c.copies[i].second);
+                if (owner)
+                    owner->Copy();
+                else if (c.how == "owner" || c.how == "ole")
+                    owner = std::make_unique<OwnerThread>(c.how == "ole", "a");
+                else
+                    SetClipboard(c.copies[i].second);
             }
+            // Closed well after the last copy, so that its rendering cannot pass for a repeated press.
+            if (owner)
+                ::Sleep(1000);
+            owner.reset();
             bDone = true;
         });
         PumpUntil([&] { return bDone.load(); });
         copier.join();
         PumpUntil([] { return false; }, 300);
-        if (bOff)
+        if (c.how == "off")
             Notify(WM_LBUTTONDOWN);
-        EXPECT_EQ(c.searched, recorders.Navigated().size());
+        EXPECT_EQ(Strings(c.searched, Google("%61")), recorders.Navigated());
     }
 }
 
