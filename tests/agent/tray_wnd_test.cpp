@@ -186,22 +186,19 @@ TEST_F(TrayWndTest, ABatchStopsAfterItsLineUnderWayAndEveryWayOutLeavesTheChainW
         const HWND hWnd = m_agent.m_hWnd;
         Recorders recorders;
         const auto arrived = [&] { return ReadLines(recorders.urlLog).size(); };
-        const auto await = [](const std::function<bool()>& done) {
-            for (int i = 0; i < 500 && !done(); ++i)
-                ::Sleep(20);
-        };
         const auto question = [] { return ::FindWindowA("#32770", "Torven - Quill to Find"); };
         size_t nStopped = 0;
         UINT uDialogItems = 0;
         std::thread user([&] {
-            await([&] { return way.bAsked ? question() != nullptr : arrived() >= 1; });
+            // A thread without windows: the pumping only waits.
+            PumpUntil([&] { return way.bAsked ? question() != nullptr : arrived() >= 1; }, 10000);
             SetClipboard("waiting");
-            await([&] { return way.bAsked || arrived() >= 3; });
+            PumpUntil([&] { return way.bAsked || arrived() >= 3; }, 10000);
             ::PostMessageA(hWnd, way.nMessage, bTray ? m_agent.m_nTrayIconId : way.nParam, bTray ? way.nParam : 0);
             if (way.bAsked)
                 ::PostMessageA(question(), WM_COMMAND, IDYES, 0);
             if (way.nKey) {
-                await([] { return ::FindWindowA("#32768", nullptr) != nullptr; });
+                PumpUntil([] { return ::FindWindowA("#32768", nullptr) != nullptr; }, 10000);
                 const HWND hWndMenu = ::FindWindowA("#32768", nullptr);
                 const auto hMenu = reinterpret_cast<HMENU>(::SendMessageA(hWndMenu, MN_GETHMENU, 0, 0));
                 uDialogItems = ::GetMenuState(hMenu, ID_TRAY_VERSION, MF_BYCOMMAND) & ::GetMenuState(hMenu, ID_TRAY_SETTINGS, MF_BYCOMMAND);
@@ -299,30 +296,12 @@ TEST(StartUp, TextOnTheClipboardGoesToTheShellAndIsNotPassedOn)
     theApp.m_wndAgent.SendMessage(WM_CLOSE);
 }
 
-class QuestionTest : public AgentTest {
-protected:
-    // Copies from a step of the user's, so that the question the copy brings,
-    // if any, is open when the next step runs; that step may act inside it,
-    // then gives the answer. The box found, or nullptr.
-    HWND CopyAndAnswer(const std::vector<ClipData>& formats, int nAnswer, const std::function<void(HWND)>& inside = nullptr)
-    {
-        HWND hBox = nullptr;
-        bool bDone = false;
-        const User user({[&] { ASSERT_TRUE(SetClipboard(formats)); },
-                         [&] {
-                             hBox = ::FindWindowA("#32770", "Torven - Quill to Find");
-                             if (hBox && inside)
-                                 inside(hBox);
-                             if (hBox)
-                                 ::PostMessageA(hBox, WM_COMMAND, nAnswer, 0);
-                             bDone = true;
-                         }});
-        EXPECT_TRUE(PumpUntil([&] { return bDone; }));
-        return hBox;
-    }
-};
-
-TEST_F(QuestionTest, ACopyThatWouldOpenMoreSearchesThanTheSettingAllowsAsksFirst)
+// A copy that would open more searches than the setting allows asks first,
+// counting only the lines that are searched: No searches none of them, Yes
+// (the default) all. Its change goes on at once, and what is copied while
+// the question is open follows it; no menu opens then, nor the settings from
+// a menu opened before.
+TEST_F(TrayWndTest, ACopyOfMoreSearchesThanTheSettingAllowsAsksFirstAndWhatIsCopiedMeanwhileFollows)
 {
     const ClipData unsearchable[] = {Text("a\r\n\r\n?\r\n \r\nb"), Unicode(u"a\r\n\r\n\U0001F600\r\n \r\nb")};
     const struct {
@@ -330,9 +309,11 @@ TEST_F(QuestionTest, ACopyThatWouldOpenMoreSearchesThanTheSettingAllowsAsksFirst
         std::vector<ClipData> copy;
         size_t searches;
         bool asked;
+        int answer = IDNO;
     } cases[] = {
         {nullptr, {Text(Lines(15))}, 15, false},
         {nullptr, {Text(Lines(16))}, 16, true},
+        {nullptr, {Text(Lines(16))}, 16, true, IDYES},
         {"", {Text(Lines(16))}, 16, true},
         {"abc", {Text(Lines(16))}, 16, true},
         {"-3", {Text(Lines(16))}, 16, true},
@@ -348,35 +329,39 @@ TEST_F(QuestionTest, ACopyThatWouldOpenMoreSearchesThanTheSettingAllowsAsksFirst
                             (c.setting ? std::string("Searches Before Asking=") + c.setting + "\r\n" : ""));
         Recorders recorders;
         Empty();
-        EXPECT_EQ(c.asked, CopyAndAnswer(c.copy, IDNO) != nullptr);
-        EXPECT_EQ(c.asked ? 0 : c.searches, recorders.Navigated().size());
+        const long before = m_viewer->m_nDraws;
+        char text[512] = {};
+        bool bAsked = false, bDone = false;
+        // Copied from a step of the user's, so that its question, if any, is
+        // open when the next step runs, which acts inside it, then answers.
+        const User user({[&] { ASSERT_TRUE(SetClipboard(c.copy)); },
+                         [&] {
+                             const HWND hBox = ::FindWindowA("#32770", "Torven - Quill to Find");
+                             bAsked = hBox != nullptr;
+                             if (hBox) {
+                                 ::GetDlgItemTextA(hBox, 0xFFFF, text, sizeof text);  // a message box's text
+                                 EXPECT_TRUE(::GetWindowLongA(::GetDlgItem(hBox, IDYES), GWL_STYLE) & BS_DEFPUSHBUTTON);
+                                 EXPECT_EQ(before + 1, m_viewer->m_nDraws) << "the change waits for no answer";
+                                 ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
+                                 m_agent.PostMessage(WM_COMMAND, ID_TRAY_SETTINGS);
+                                 for (const char* later : {"later", "last"})
+                                     EXPECT_TRUE(SetClipboard(later));
+                                 ::PostMessageA(hBox, WM_COMMAND, c.answer, 0);
+                             }
+                             bDone = true;
+                         }});
+        EXPECT_TRUE(PumpUntil([&] { return bDone; }));
+        EXPECT_EQ(c.asked, bAsked);
+        // The number of searches and the site's name, in Japanese.
+        const std::string kAsked = std::to_string(c.searches) + " \x8C\x8F\x82\xCC\x8C\x9F\x8D\xF5\x82\xF0\x81\x75Google\x81\x76";
+        EXPECT_EQ(bAsked, std::strstr(text, kAsked.c_str()) != nullptr) << text;
+        const Strings urls = recorders.Navigated();
+        EXPECT_EQ((c.asked && c.answer == IDNO ? 0 : c.searches) + (c.asked ? 2 : 0), urls.size());
+        if (c.asked && urls.size() >= 2)
+            EXPECT_EQ((Strings{"http://www.google.co.jp/search?q=%6C%61%74%65%72&hl=ja&lr=",
+                               "http://www.google.co.jp/search?q=%6C%61%73%74&hl=ja&lr="}),
+                      Strings(urls.end() - 2, urls.end()));
     }
-}
-
-TEST_F(QuestionTest, YesSearchesTheCopyAskedAboutAndWhatWasCopiedMeanwhileFollows)
-{
-    const long before = m_viewer->m_nDraws;
-    std::string text;
-    const HWND hBox = CopyAndAnswer({Text(Lines(16))}, IDYES, [&](HWND hBox) {
-        char sz[512] = {};
-        ::GetDlgItemTextA(hBox, 0xFFFF, sz, sizeof sz);  // a message box's text
-        text = sz;
-        EXPECT_TRUE(::GetWindowLongA(::GetDlgItem(hBox, IDYES), GWL_STYLE) & BS_DEFPUSHBUTTON);
-        EXPECT_EQ(before + 1, m_viewer->m_nDraws) << "the change waits for no answer";
-        // A search is under way: no menu, nor the settings from a menu opened before it.
-        ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
-        m_agent.PostMessage(WM_COMMAND, ID_TRAY_SETTINGS);
-        for (const char* later : {"later", "last"})
-            EXPECT_TRUE(SetClipboard(later));
-    });
-    ASSERT_NE(nullptr, hBox);
-    // The number of searches and the site's name, in Japanese.
-    EXPECT_NE(std::string::npos, text.find("16 \x8C\x8F\x82\xCC\x8C\x9F\x8D\xF5\x82\xF0\x81\x75Google\x81\x76")) << text;
-    const auto urls = m_recorders.Navigated();
-    ASSERT_EQ(18u, urls.size());
-    EXPECT_EQ("http://www.google.co.jp/search?q=%31%36&hl=ja&lr=", urls[15]);
-    EXPECT_EQ("http://www.google.co.jp/search?q=%6C%61%74%65%72&hl=ja&lr=", urls[16]);
-    EXPECT_EQ("http://www.google.co.jp/search?q=%6C%61%73%74&hl=ja&lr=", urls[17]);
 }
 
 }  // namespace

@@ -75,30 +75,24 @@ struct Recorders {
     }
 };
 
-// The recording URL handler, as register_doubles.sh made it the http handler.
-inline std::string Recorder()
-{
-    char command[MAX_PATH * 2] = {};
-    LONG size = sizeof command;
-    ::RegQueryValueA(HKEY_LOCAL_MACHINE, "Software\\Classes\\http\\shell\\open\\command", command, &size);
-    return std::string(command).substr(1, std::string(command).find('"', 1) - 1);
-}
-
-// Makes a copy of the recorder under a browser's name in the temporary
-// folder (UTF-8, maybe in a folder of its own) the open command of a URL
-// scheme (nullptr: the recorder itself); one in the folder "broken" is there
-// but does not start.
+// Makes a copy of the recording URL handler, which register_doubles.sh made
+// the http handler, under a browser's name in the temporary folder (UTF-8,
+// maybe in a folder of its own) the open command of a URL scheme (nullptr:
+// the recorder itself); one in the folder "broken" is there but does not start.
 inline void SetHandler(const char* pszScheme, const char* pszName)
 {
     std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>> utf8;
-    wchar_t dir[MAX_PATH];
+    wchar_t command[MAX_PATH * 2] = {}, dir[MAX_PATH];
+    LONG size = sizeof command;
+    ::RegQueryValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", command, &size);
+    const std::wstring recorder = std::wstring(command).substr(1, std::wstring(command).find(L'"', 1) - 1);
     ::GetTempPathW(MAX_PATH, dir);
-    const std::wstring program = pszName ? dir + utf8.from_bytes(pszName) : utf8.from_bytes(Recorder());
+    const std::wstring program = pszName ? dir + utf8.from_bytes(pszName) : recorder;
     ::CreateDirectoryW(program.substr(0, program.rfind(L'\\')).c_str(), nullptr);
     if (pszName && std::strncmp(pszName, "broken\\", 7) == 0)
         std::ofstream(program.c_str()) << "not a program";
     else if (pszName)
-        ::CopyFileW(utf8.from_bytes(Recorder()).c_str(), program.c_str(), FALSE);
+        ::CopyFileW(recorder.c_str(), program.c_str(), FALSE);
     const std::wstring key = L"Software\\Classes\\" + utf8.from_bytes(pszScheme) + L"\\shell\\open\\command";
     ::RegSetValueW(HKEY_LOCAL_MACHINE, key.c_str(), REG_SZ, (L"\"" + program + L"\" \"%1\"").c_str(), 0);
 }
