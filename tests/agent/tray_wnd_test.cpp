@@ -64,10 +64,8 @@ TEST_F(TrayWndTest, TheIconFollowsTheDisplayScaleAndComesBackWhenRefusedOrLost)
     EXPECT_TRUE(::GetWindowLongA(m_agent.m_hWnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 
     // Refused, as by a shell still busy at sign-in: offered again a few seconds later.
-    m_agent.SendMessage(WM_CLOSE);
-    m_agent.records.clear();
     m_agent.nRefusedAdds = 1;
-    ASSERT_TRUE(m_agent.Create());
+    Restart();
     EXPECT_FALSE(ShellHasIcon(m_agent.m_hWnd, m_agent.m_nTrayIconId));
     EXPECT_TRUE(PumpUntil([&] { return ShellHasIcon(m_agent.m_hWnd, m_agent.m_nTrayIconId); }, 10000));
     ExpectRecords(m_agent, {{NIM_ADD, IDI_ACTIVE}, {NIM_MODIFY, IDI_ACTIVE, 7}, {NIM_MODIFY, IDI_ACTIVE}, {NIM_ADD, IDI_ACTIVE}});
@@ -183,6 +181,7 @@ TEST_F(TrayWndTest, ABatchStopsAfterItsLineUnderWayAndEveryWayOutLeavesTheChainW
                                      std::string(way.bAsked ? "1" : "0") + "\r\n";
         SettingsFile::Write(settings);
         Restart();
+        m_agent.records.clear();
         const HWND hWnd = m_agent.m_hWnd;
         Recorders recorders;
         const auto arrived = [&] { return ReadLines(recorders.urlLog).size(); };
@@ -266,8 +265,9 @@ TEST_F(TrayWndTest, TheChainStaysWholeAroundViewersThatHangLeaveOrDie)
     // The next viewer has left: the one after it takes its place.
     EXPECT_EQ(m_viewer->m_hWnd, m_agent.m_hWndNextViewer);
     Copy("y");
-    // The next viewer dies without leaving: searching goes on regardless.
-    m_viewer->Die();
+    // The next viewer dies without leaving, as one whose program crashed:
+    // searching goes on regardless.
+    ::DestroyWindow(m_viewer->m_hWnd);
     ASSERT_TRUE(SetClipboard("z"));
     EXPECT_TRUE(PumpUntil([&] { return m_recorders.Released() == 3; }));
     EXPECT_EQ("http://www.google.co.jp/search?q=%7A&hl=ja&lr=", m_recorders.Navigated().back());
@@ -353,7 +353,8 @@ TEST_F(TrayWndTest, ACopyOfMoreSearchesThanTheSettingAllowsAsksFirstAndWhatIsCop
         EXPECT_TRUE(PumpUntil([&] { return bDone; }));
         EXPECT_EQ(c.asked, bAsked);
         // The number of searches and the site's name, in Japanese.
-        const std::string kAsked = std::to_string(c.searches) + " \x8C\x8F\x82\xCC\x8C\x9F\x8D\xF5\x82\xF0\x81\x75Google\x81\x76";
+        const std::string kAsked =
+            std::to_string(c.searches) + " \x8C\x8F\x82\xCC\x8C\x9F\x8D\xF5\x82\xF0\x81\x75Google\x81\x76";
         EXPECT_EQ(bAsked, std::strstr(text, kAsked.c_str()) != nullptr) << text;
         const Strings urls = recorders.Navigated();
         EXPECT_EQ((c.asked && c.answer == IDNO ? 0 : c.searches) + (c.asked ? 2 : 0), urls.size());

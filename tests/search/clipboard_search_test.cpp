@@ -283,12 +283,14 @@ TEST_F(SearchTest, EachChangeIsSearchedOnceAfterItsMessageAndOnceTheClipboardIsF
     ::SetEvent(go.get());
     holder.join();
     PumpUntil([] { return false; }, 300);
-    // A viewer that leaves and rejoins passes on the notification of its
-    // joining: nothing has changed since a copy made while off.
+    // A viewer that leaves and joins again, keeping its next viewer, as
+    // programs that mend the chain do, passes on the notification that its
+    // joining brings: nothing has changed since a copy made while off.
     Copy("copied while off");
     Notify(WM_LBUTTONDOWN);
     ChainViewer rejoining;
-    rejoining.Rejoin();
+    ::ChangeClipboardChain(rejoining.m_hWnd, rejoining.m_hWndNext);
+    ::SetClipboardViewer(rejoining.m_hWnd);
     Copy("next");
     bDone = true;
     EXPECT_EQ((Strings{Google("%66%72%65%65"), Google("%68%65%6C%64"), Google("%6E%65%77%65%72"), Google("%6E%65%78%74")}),

@@ -59,11 +59,9 @@ struct Recorders {
     std::vector<std::string> Navigated() const
     {
         std::vector<std::string> urls;
-        for (const std::string& line : BrowserLines()) {
-            const size_t at = line.find(" Navigate2 ");
-            if (at != std::string::npos)
+        for (const std::string& line : BrowserLines())
+            if (const size_t at = line.find(" Navigate2 "); at != std::string::npos)
                 urls.push_back(line.substr(at + 11, line.find('|', at) - at - 11));
-        }
         return urls;
     }
 
@@ -205,7 +203,8 @@ protected:
     // A change without text: the same text copied next, however soon, is a copy of its own.
     void Empty() { Copy(std::vector<ClipData>()); }
 
-    // The agent made anew, as at start-up, over a clipboard holding these formats.
+    // The agent made anew, as at start-up, over a clipboard holding these
+    // formats; its records are those of its creation on.
     void Restart(const std::vector<ClipData>& formats = {})
     {
         if (::IsWindow(m_agent.m_hWnd))
@@ -214,8 +213,8 @@ protected:
         }
         theApp.m_pMainWnd = &m_agent;
         ASSERT_TRUE(SetClipboard(formats));
-        ASSERT_TRUE(m_agent.Create());
         m_agent.records.clear();
+        ASSERT_TRUE(m_agent.Create());
     }
 
     void Notify(UINT nMouseMessage) { m_agent.SendMessage(WM_TRAYNOTIFY, m_agent.m_nTrayIconId, nMouseMessage); }

@@ -135,16 +135,6 @@ public:
             ::ChangeClipboardChain(m_hWnd, m_hWndNext);
     }
 
-    // Goes without leaving the chain, as a viewer whose program crashed.
-    void Die() { ::DestroyWindow(m_hWnd); }
-    // Leaves and joins again, keeping its next viewer, as programs that mend
-    // the chain do: the notification that joining brings goes on to it.
-    void Rejoin()
-    {
-        ::ChangeClipboardChain(m_hWnd, m_hWndNext);
-        ::SetClipboardViewer(m_hWnd);
-    }
-
     HWND m_hWndNext = nullptr;
     long m_nDraws = 0;
     // How long a change waits here before it is passed on.
@@ -268,8 +258,7 @@ protected:
 private:
     const std::string m_text;
     HWND m_hEdit = nullptr;
-    std::atomic<bool> m_bReady{false};
-    std::atomic<bool> m_bEnded{false};
+    std::atomic<bool> m_bReady{false}, m_bEnded{false};
     std::thread m_thread;
 };
 
