@@ -224,14 +224,18 @@ TEST_F(SearchTest, ACopyIsSearchedOnceWhateverItsOwnerDoesAndInTheDoubleCopyMode
 }
 
 // Another program's thread writes the clipboard and keeps it open until
-// hGo is set, then writes pszThen (if any) before it lets go.
+// hGo is set, then writes pszThen (if any) before it lets go. Wine notifies
+// the viewers without waiting for them, so this thread's messages are left
+// alone until the clipboard is held: the agent may not read the change first.
 std::thread WriteAndHold(const char* pszText, HANDLE hGo, const char* pszThen)
 {
-    return std::thread([=] {
+    const CKernelHandle held(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    std::thread holder([=, hHeld = held.get()] {
         // With a window: Wine lets anyone open a clipboard held without one.
         const HWND hWnd = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         SetClipboard(pszText);
         ::OpenClipboard(hWnd);
+        ::SetEvent(hHeld);
         ::WaitForSingleObject(hGo, 5000);
         if (pszThen) {
             ::EmptyClipboard();
@@ -240,6 +244,8 @@ std::thread WriteAndHold(const char* pszText, HANDLE hGo, const char* pszThen)
         ::CloseClipboard();
         ::DestroyWindow(hWnd);
     });
+    ::WaitForSingleObject(held.get(), 5000);
+    return holder;
 }
 
 // A clipboard history ahead of the agent in the chain hears of each change
