@@ -9,7 +9,6 @@ namespace {
 
 using namespace testutil;
 using TrayWndTest = AgentTest;
-using Strings = std::vector<std::string>;
 
 // Whether the shell holds this icon: it accepts a change only for an icon it has.
 bool ShellHasIcon(HWND hWnd, UINT nId)
@@ -236,7 +235,6 @@ TEST_F(TrayWndTest, ABatchStopsAfterItsLineUnderWayAndEveryWayOutLeavesTheChainW
         PumpUntil([&] { return arrived() == after.size() && !bEnds; }, 1000);
         EXPECT_EQ(after, ReadLines(recorders.urlLog));
     }
-    SetHandler("https", nullptr);
 }
 
 // A next viewer that has not asked for a message for seconds (hung, as
@@ -270,7 +268,7 @@ TEST_F(TrayWndTest, TheChainStaysWholeAroundViewersThatHangLeaveOrDie)
     ::DestroyWindow(m_viewer->m_hWnd);
     ASSERT_TRUE(SetClipboard("z"));
     EXPECT_TRUE(PumpUntil([&] { return m_recorders.Released() == 3; }));
-    EXPECT_EQ("http://www.google.co.jp/search?q=%7A&hl=ja&lr=", m_recorders.Navigated().back());
+    EXPECT_EQ(Google("%7A"), m_recorders.Navigated().back());
 }
 
 // Start-up proper: text already on the clipboard goes to the shell's URL
@@ -288,9 +286,7 @@ TEST(StartUp, TextOnTheClipboardGoesToTheShellAndIsNotPassedOn)
     EXPECT_EQ(viewer.m_hWnd, theApp.m_wndAgent.m_hWndNextViewer);
 
     ASSERT_TRUE(PumpUntil([&] { return ReadLines(recorders.urlLog).size() == 2; }, 20000));
-    EXPECT_EQ((std::vector<std::string>{"http://www.google.co.jp/search?q=%61%62%63&hl=ja&lr=",
-                                        "http://www.google.co.jp/search?q=%8C%9F&hl=ja&lr="}),
-              ReadLines(recorders.urlLog));
+    EXPECT_EQ((Strings{Google("%61%62%63"), Google("%8C%9F")}), ReadLines(recorders.urlLog));
     EXPECT_TRUE(recorders.BrowserLines().empty());
     EXPECT_EQ(0, viewer.m_nDraws);
     theApp.m_wndAgent.SendMessage(WM_CLOSE);
@@ -359,8 +355,7 @@ TEST_F(TrayWndTest, ACopyOfMoreSearchesThanTheSettingAllowsAsksFirstAndWhatIsCop
         const Strings urls = recorders.Navigated();
         EXPECT_EQ((c.asked && c.answer == IDNO ? 0 : c.searches) + (c.asked ? 2 : 0), urls.size());
         if (c.asked && urls.size() >= 2)
-            EXPECT_EQ((Strings{"http://www.google.co.jp/search?q=%6C%61%74%65%72&hl=ja&lr=",
-                               "http://www.google.co.jp/search?q=%6C%61%73%74&hl=ja&lr="}),
+            EXPECT_EQ((Strings{Google("%6C%61%74%65%72"), Google("%6C%61%73%74")}),
                       Strings(urls.end() - 2, urls.end()));
     }
 }

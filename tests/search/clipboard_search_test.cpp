@@ -8,13 +8,7 @@
 namespace {
 
 using namespace testutil;
-using Strings = std::vector<std::string>;
 using SearchTest = AgentTest;
-
-std::string Google(const std::string& query)
-{
-    return "http://www.google.co.jp/search?q=" + query + "&hl=ja&lr=";
-}
 
 // Adds the log of one launch of instance n: whole, or up to the step that
 // failed, and a window that failed before it was shown is told to quit.

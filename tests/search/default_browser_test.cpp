@@ -7,7 +7,6 @@
 namespace {
 
 using namespace testutil;
-using Strings = std::vector<std::string>;
 using DefaultBrowserTest = AgentTest;
 
 // What arrives from launchers of this form (the arguments before the lines,
@@ -119,7 +118,6 @@ TEST_F(DefaultBrowserTest, EveryLineReachesTheDefaultBrowserOnceInLineOrderWhate
     }
     for (const std::wstring& view : kViews)
         ::RegRenameKey(HKEY_LOCAL_MACHINE, (view + L"qf_taken").c_str(), kAutomation.c_str());
-    SetHandler("https", nullptr);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <codecvt>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,7 +31,11 @@ struct SettingsFile {
         ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, AfxGetApp()->m_pszProfileName);
         return std::string(dir) + "\\" + AfxGetApp()->m_pszProfileName;
     }
-    static std::string Read() { return ReadFile(Path()); }
+    static std::string Read()
+    {
+        std::ifstream file(Path(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     static void Remove() { ::DeleteFileA(Path().c_str()); }
     static void Write(const std::string& content) { std::ofstream(Path(), std::ios::binary) << content; }
 };
@@ -53,12 +58,12 @@ struct Recorders {
         ::SetEnvironmentVariableA("FAKE_BROWSER_FAIL_AT", n > 0 ? std::to_string(n).c_str() : nullptr);
     }
 
-    std::vector<std::string> BrowserLines() const { return ReadLines(browserLog); }
+    Strings BrowserLines() const { return ReadLines(browserLog); }
 
     // The URLs that reached Navigate2, in order.
-    std::vector<std::string> Navigated() const
+    Strings Navigated() const
     {
-        std::vector<std::string> urls;
+        Strings urls;
         for (const std::string& line : BrowserLines())
             if (const size_t at = line.find(" Navigate2 "); at != std::string::npos)
                 urls.push_back(line.substr(at + 11, line.find('|', at) - at - 11));
@@ -67,11 +72,17 @@ struct Recorders {
 
     int Released() const
     {
-        const std::vector<std::string> lines = BrowserLines();
+        const Strings lines = BrowserLines();
         return static_cast<int>(std::count_if(lines.begin(), lines.end(),
                                               [](const std::string& line) { return line.find(" released") != line.npos; }));
     }
 };
+
+// The URL of a search of the built-in first site.
+inline std::string Google(const std::string& query)
+{
+    return "http://www.google.co.jp/search?q=" + query + "&hl=ja&lr=";
+}
 
 // Makes a copy of the recording URL handler, which register_doubles.sh made
 // the http handler, under a browser's name in the temporary folder (UTF-8,
@@ -189,6 +200,7 @@ protected:
             m_agent.SendMessage(WM_CLOSE);
         m_viewer.reset();
         SettingsFile::Remove();
+        SetHandler("https", nullptr);
     }
 
     // Copies and waits until the agent has passed the change on; the

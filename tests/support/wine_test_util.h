@@ -8,7 +8,6 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -27,16 +26,12 @@ inline std::string FreshFile(const char* pszName)
     return dir + std::string(pszName);
 }
 
-inline std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+using Strings = std::vector<std::string>;
 
-inline std::vector<std::string> ReadLines(const std::string& path)
+inline Strings ReadLines(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::vector<std::string> lines;
+    Strings lines;
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
     return lines;
