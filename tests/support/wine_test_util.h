@@ -189,8 +189,8 @@ private:
 // Another program that copies text, on a thread of its own, as it comes:
 // with delayed rendering, its window rendering the text when a reader asks
 // for it and once more as it is destroyed; or (bOle) from a rich edit box,
-// which copies through OLE, flushed as the program closes. It copies once
-// at the start, Copy() copies again, and it closes when this goes.
+// which copies through OLE, flushed as the program closes. Copy() copies,
+// and it closes when this goes.
 class OwnerThread : public CWnd {
 public:
     OwnerThread(bool bOle, std::string text)
@@ -211,7 +211,6 @@ public:
     {
         while (!m_bReady)
             ::Sleep(1);
-        Copy();
     }
     ~OwnerThread() override
     {
