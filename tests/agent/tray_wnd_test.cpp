@@ -225,7 +225,7 @@ TEST_F(TrayWndTest, ABatchStopsAfterItsLineUnderWayAndEveryWayOutLeavesTheChainW
         if (!bEnds)
             after.push_back("--new-window http://q/%61%66%74%65%72");
         Copy("after");
-        PumpUntil([&] { return arrived() == after.size() && !bEnds; }, 1000);
+        PumpUntil([&] { return arrived() == after.size() && !bEnds; }, bEnds ? 1000 : 5000);
         EXPECT_EQ(after, ReadLines(recorders.urlLog));
     }
 }
