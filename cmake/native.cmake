@@ -23,7 +23,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} googletest EXCLUDE_FROM_ALL)
 
-add_executable(core_tests tests/core/copy_rule_test.cpp tests/core/line_cutter_test.cpp tests/core/unicode_lines_test.cpp)
+add_executable(core_tests tests/core/copy_rule_test.cpp tests/core/line_cutter_test.cpp)
 target_link_libraries(core_tests PRIVATE qf_core GTest::gtest_main)
 target_compile_options(core_tests PRIVATE ${QF_WARNINGS})
 gtest_discover_tests(core_tests TEST_PREFIX "native." DISCOVERY_MODE PRE_TEST)

@@ -82,21 +82,19 @@ TEST(CopyRule, SearchesCopiesNotRepeatedPressesNorAnOwnerRenderingAgain)
     }
 }
 
-CClipboardText Text(const char* pszAnsi, std::u16string unicode)
-{
-    CClipboardText text;
-    text.text = pszAnsi;
-    text.unicode = CWideBuffer(unicode.data(), static_cast<int>(unicode.size()));
-    return text;
-}
-
 TEST(CopyRule, TheFingerprintTakesBothFormsApart)
 {
-    const std::uint64_t print = CCopyRule::Fingerprint(Text("?", u"\U0001F600"));
-    EXPECT_EQ(print, CCopyRule::Fingerprint(Text("?", u"\U0001F600")));
-    for (const CClipboardText& other : {Text("?", u"?"), Text("", u"?\U0001F600"), Text("?\x3D\xD8", u"\xDE00"), Text("", u"")})
-        EXPECT_NE(print, CCopyRule::Fingerprint(other));
-    EXPECT_NE(0u, CCopyRule::Fingerprint(Text("", u"")));
+    const auto print = [](const char* pszAnsi, std::u16string unicode) {
+        CClipboardText text;
+        text.text = pszAnsi;
+        text.unicode = CWideBuffer(unicode.data(), static_cast<int>(unicode.size()));
+        return CCopyRule::Fingerprint(text);
+    };
+    EXPECT_EQ(print("?", u"\U0001F600"), print("?", u"\U0001F600"));
+    for (const std::uint64_t other :
+         {print("?", u"?"), print("", u"?\U0001F600"), print("?\x3D\xD8", u"\xDE00"), print("", u"")})
+        EXPECT_NE(print("?", u"\U0001F600"), other);
+    EXPECT_NE(0u, print("", u""));
 }
 
 }  // namespace

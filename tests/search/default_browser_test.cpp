@@ -7,7 +7,6 @@
 namespace {
 
 using namespace testutil;
-using Strings = std::vector<std::string>;
 using DefaultBrowserTest = AgentTest;
 
 // What arrives from launchers of this form (the arguments before the lines,
@@ -114,15 +113,11 @@ TEST_F(DefaultBrowserTest, EveryLineReachesTheDefaultBrowserOnceInLineOrderWhate
             EXPECT_TRUE(CKernelHandle(::OpenMutexA(SYNCHRONIZE, FALSE, "url_recorder_browser"))) << "it is still on";
         EXPECT_EQ(c.navigated, recorders.Navigated().size());
         EXPECT_EQ((c.opened.empty() && !c.navigated) || c.bEnd ? 1u : 0u, m_agent.records.size()) << "a balloon, or the icon's removal";
-        if (c.bEnd) {
-            SetClipboard(std::vector<ClipData>());
-            m_agent.SendMessage(WM_CLOSE);
-            ASSERT_TRUE(m_agent.Create());
-        }
+        if (c.bEnd)
+            Restart();
     }
     for (const std::wstring& view : kViews)
         ::RegRenameKey(HKEY_LOCAL_MACHINE, (view + L"qf_taken").c_str(), kAutomation.c_str());
-    SetHandler("https", nullptr);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <codecvt>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,7 +31,11 @@ struct SettingsFile {
         ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, AfxGetApp()->m_pszProfileName);
         return std::string(dir) + "\\" + AfxGetApp()->m_pszProfileName;
     }
-    static std::string Read() { return ReadFile(Path()); }
+    static std::string Read()
+    {
+        std::ifstream file(Path(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     static void Remove() { ::DeleteFileA(Path().c_str()); }
     static void Write(const std::string& content) { std::ofstream(Path(), std::ios::binary) << content; }
 };
@@ -53,52 +58,50 @@ struct Recorders {
         ::SetEnvironmentVariableA("FAKE_BROWSER_FAIL_AT", n > 0 ? std::to_string(n).c_str() : nullptr);
     }
 
-    std::vector<std::string> BrowserLines() const { return ReadLines(browserLog); }
+    Strings BrowserLines() const { return ReadLines(browserLog); }
 
     // The URLs that reached Navigate2, in order.
-    std::vector<std::string> Navigated() const
+    Strings Navigated() const
     {
-        std::vector<std::string> urls;
-        for (const std::string& line : BrowserLines()) {
-            const size_t at = line.find(" Navigate2 ");
-            if (at != std::string::npos)
+        Strings urls;
+        for (const std::string& line : BrowserLines())
+            if (const size_t at = line.find(" Navigate2 "); at != std::string::npos)
                 urls.push_back(line.substr(at + 11, line.find('|', at) - at - 11));
-        }
         return urls;
     }
 
     int Released() const
     {
-        const std::vector<std::string> lines = BrowserLines();
+        const Strings lines = BrowserLines();
         return static_cast<int>(std::count_if(lines.begin(), lines.end(),
                                               [](const std::string& line) { return line.find(" released") != line.npos; }));
     }
 };
 
-// The recording URL handler, as register_doubles.sh made it the http handler.
-inline std::string Recorder()
+// The URL of a search of the built-in first site.
+inline std::string Google(const std::string& query)
 {
-    char command[MAX_PATH * 2] = {};
-    LONG size = sizeof command;
-    ::RegQueryValueA(HKEY_LOCAL_MACHINE, "Software\\Classes\\http\\shell\\open\\command", command, &size);
-    return std::string(command).substr(1, std::string(command).find('"', 1) - 1);
+    return "http://www.google.co.jp/search?q=" + query + "&hl=ja&lr=";
 }
 
-// Makes a copy of the recorder under a browser's name in the temporary
-// folder (UTF-8, maybe in a folder of its own) the open command of a URL
-// scheme (nullptr: the recorder itself); one in the folder "broken" is there
-// but does not start.
+// Makes a copy of the recording URL handler, which register_doubles.sh made
+// the http handler, under a browser's name in the temporary folder (UTF-8,
+// maybe in a folder of its own) the open command of a URL scheme (nullptr:
+// the recorder itself); one in the folder "broken" is there but does not start.
 inline void SetHandler(const char* pszScheme, const char* pszName)
 {
     std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>> utf8;
-    wchar_t dir[MAX_PATH];
+    wchar_t command[MAX_PATH * 2] = {}, dir[MAX_PATH];
+    LONG size = sizeof command;
+    ::RegQueryValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", command, &size);
+    const std::wstring recorder = std::wstring(command).substr(1, std::wstring(command).find(L'"', 1) - 1);
     ::GetTempPathW(MAX_PATH, dir);
-    const std::wstring program = pszName ? dir + utf8.from_bytes(pszName) : utf8.from_bytes(Recorder());
+    const std::wstring program = pszName ? dir + utf8.from_bytes(pszName) : recorder;
     ::CreateDirectoryW(program.substr(0, program.rfind(L'\\')).c_str(), nullptr);
     if (pszName && std::strncmp(pszName, "broken\\", 7) == 0)
         std::ofstream(program.c_str()) << "not a program";
     else if (pszName)
-        ::CopyFileW(utf8.from_bytes(Recorder()).c_str(), program.c_str(), FALSE);
+        ::CopyFileW(recorder.c_str(), program.c_str(), FALSE);
     const std::wstring key = L"Software\\Classes\\" + utf8.from_bytes(pszScheme) + L"\\shell\\open\\command";
     ::RegSetValueW(HKEY_LOCAL_MACHINE, key.c_str(), REG_SZ, (L"\"" + program + L"\" \"%1\"").c_str(), 0);
 }
@@ -197,6 +200,7 @@ protected:
             m_agent.SendMessage(WM_CLOSE);
         m_viewer.reset();
         SettingsFile::Remove();
+        SetHandler("https", nullptr);
     }
 
     // Copies and waits until the agent has passed the change on; the
@@ -210,6 +214,20 @@ protected:
     void Copy(const std::string& text) { Copy({Text(text)}); }
     // A change without text: the same text copied next, however soon, is a copy of its own.
     void Empty() { Copy(std::vector<ClipData>()); }
+
+    // The agent made anew, as at start-up, over a clipboard holding these
+    // formats; its records are those of its creation on.
+    void Restart(const std::vector<ClipData>& formats = {})
+    {
+        if (::IsWindow(m_agent.m_hWnd))
+            m_agent.SendMessage(WM_CLOSE);
+        for (MSG msg; ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
+        theApp.m_pMainWnd = &m_agent;
+        ASSERT_TRUE(SetClipboard(formats));
+        m_agent.records.clear();
+        ASSERT_TRUE(m_agent.Create());
+    }
 
     void Notify(UINT nMouseMessage) { m_agent.SendMessage(WM_TRAYNOTIFY, m_agent.m_nTrayIconId, nMouseMessage); }
 

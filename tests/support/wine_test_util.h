@@ -8,7 +8,6 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -27,16 +26,12 @@ inline std::string FreshFile(const char* pszName)
     return dir + std::string(pszName);
 }
 
-inline std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+using Strings = std::vector<std::string>;
 
-inline std::vector<std::string> ReadLines(const std::string& path)
+inline Strings ReadLines(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::vector<std::string> lines;
+    Strings lines;
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
     return lines;
@@ -135,16 +130,6 @@ public:
             ::ChangeClipboardChain(m_hWnd, m_hWndNext);
     }
 
-    // Goes without leaving the chain, as a viewer whose program crashed.
-    void Die() { ::DestroyWindow(m_hWnd); }
-    // Leaves and joins again, keeping its next viewer, as programs that mend
-    // the chain do: the notification that joining brings goes on to it.
-    void Rejoin()
-    {
-        ::ChangeClipboardChain(m_hWnd, m_hWndNext);
-        ::SetClipboardViewer(m_hWnd);
-    }
-
     HWND m_hWndNext = nullptr;
     long m_nDraws = 0;
     // How long a change waits here before it is passed on.
@@ -204,84 +189,70 @@ private:
 // Another program that copies text, on a thread of its own, as it comes:
 // with delayed rendering, its window rendering the text when a reader asks
 // for it and once more as it is destroyed; or (bOle) from a rich edit box,
-// which copies through OLE, flushed as the program closes. It copies once
-// at the start, Copy() copies again, and it closes when this goes.
-class OwnerThread {
+// which copies through OLE, flushed as the program closes. Copy() copies,
+// and it closes when this goes.
+class OwnerThread : public CWnd {
 public:
     OwnerThread(bool bOle, std::string text)
         : m_text(std::move(text)), m_thread([this, bOle] {
               if (bOle)
                   ::OleInitialize(nullptr);
-              {
-                  Owner owner(m_text, bOle);
-                  m_hWnd = owner.m_hWnd;
-                  for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;)
-                      ::DispatchMessageA(&msg);
-                  if (bOle)
-                      ::OleFlushClipboard();
-              }
+              CreateEx(0, "", 0, 0, 0, 0, 0, nullptr, nullptr);
+              if (bOle && ::LoadLibraryA("riched20.dll"))
+                  m_hEdit = ::CreateWindowExA(0, "RichEdit20A", m_text.c_str(), WS_CHILD, 0, 0, 100, 20, m_hWnd, nullptr,
+                                              nullptr, nullptr);
+              m_bReady = true;
+              for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;)
+                  ::DispatchMessageA(&msg);
               if (bOle)
                   ::OleUninitialize();
               m_bEnded = true;
           })
     {
-        while (!m_hWnd)
+        while (!m_bReady)
             ::Sleep(1);
-        Copy();
     }
-    ~OwnerThread()
+    ~OwnerThread() override
     {
-        ::PostMessageA(m_hWnd, WM_APP + 1, 0, 0);
+        PostMessage(WM_CLOSE);
         PumpUntil([this] { return m_bEnded.load(); });
         m_thread.join();
     }
 
-    void Copy() { ::PostMessageA(m_hWnd, WM_APP, 0, 0); }
+    void Copy() { PostMessage(WM_APP); }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_APP && m_hEdit) {
+            ::SendMessageA(m_hEdit, EM_SETSEL, 0, -1);
+            ::SendMessageA(m_hEdit, WM_COPY, 0, 0);
+        } else if (message == WM_APP && ::OpenClipboard(m_hWnd)) {
+            ::EmptyClipboard();
+            ::SetClipboardData(CF_TEXT, nullptr);
+            ::CloseClipboard();
+        } else if (message == WM_RENDERFORMAT) {
+            PutOnClipboard({Text(m_text)});
+        } else if (message == WM_RENDERALLFORMATS && ::OpenClipboard(m_hWnd)) {
+            if (::GetClipboardOwner() == m_hWnd)
+                PutOnClipboard({Text(m_text)});
+            ::CloseClipboard();
+        } else if (message == WM_CLOSE) {
+            // OLE's clipboard is flushed before the program's windows go.
+            if (m_hEdit)
+                ::OleFlushClipboard();
+            ::DestroyWindow(m_hWnd);
+            ::PostQuitMessage(0);
+        } else {
+            return CWnd::WindowProc(message, wParam, lParam);
+        }
+        return 0;
+    }
 
 private:
-    class Owner : public CWnd {
-    public:
-        Owner(const std::string& text, bool bOle) : m_text(text)
-        {
-            CreateEx(0, "", 0, 0, 0, 0, 0, nullptr, nullptr);
-            if (bOle && ::LoadLibraryA("riched20.dll"))
-                m_hEdit = ::CreateWindowExA(0, "RichEdit20A", text.c_str(), WS_CHILD, 0, 0, 100, 20, m_hWnd, nullptr, nullptr, nullptr);
-        }
-        // Destroyed here, while its rendering is still this class's.
-        ~Owner() override { ::DestroyWindow(m_hWnd); }
-
-    protected:
-        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-        {
-            if (message == WM_APP && m_hEdit) {
-                ::SendMessageA(m_hEdit, EM_SETSEL, 0, -1);
-                ::SendMessageA(m_hEdit, WM_COPY, 0, 0);
-            } else if (message == WM_APP && ::OpenClipboard(m_hWnd)) {
-                ::EmptyClipboard();
-                ::SetClipboardData(CF_TEXT, nullptr);
-                ::CloseClipboard();
-            } else if (message == WM_RENDERFORMAT) {
-                PutOnClipboard({Text(m_text)});
-            } else if (message == WM_RENDERALLFORMATS && ::OpenClipboard(m_hWnd)) {
-                if (::GetClipboardOwner() == m_hWnd)
-                    PutOnClipboard({Text(m_text)});
-                ::CloseClipboard();
-            } else if (message == WM_APP + 1) {
-                ::PostQuitMessage(0);
-            } else {
-                return CWnd::WindowProc(message, wParam, lParam);
-            }
-            return 0;
-        }
-
-    private:
-        const std::string& m_text;
-        HWND m_hEdit = nullptr;
-    };
-
     const std::string m_text;
-    std::atomic<HWND> m_hWnd{nullptr};
-    std::atomic<bool> m_bEnded{false};
+    HWND m_hEdit = nullptr;
+    std::atomic<bool> m_bReady{false}, m_bEnded{false};
     std::thread m_thread;
 };
 
