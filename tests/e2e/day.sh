@@ -4,11 +4,12 @@
 # starts it; text copied on the Linux side reaches the desktop's browser (a
 # stand-in xdg-open first in PATH) through quillfind_browser.dll and
 # winebrowser, once a line and in line order; another copy, or another
-# version, takes the running one's place; the real tray icon is clicked; OK in
-# the settings dialog writes the settings file and makes the Startup shortcut;
-# a second build of the version replaces the running program; removing the
-# program while it runs ends it and takes what the MSI put in place and the
-# Startup shortcut, and leaves that file.
+# version, takes the running one's place; the real tray icon is clicked; a
+# word copied in WordPad is searched once, and closing WordPad searches
+# nothing; OK in the settings dialog writes the settings file and makes the
+# Startup shortcut; a second build of the version replaces the running
+# program; removing the program while it runs ends it and takes what the MSI
+# put in place and the Startup shortcut, and leaves that file.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
@@ -108,6 +109,21 @@ expect_opened
 e2e_click_tray 1
 copy "back"
 expect_opened "${google}back$right"
+
+# A word copied in WordPad, whose rich edit box copies through OLE, is
+# searched once: closing WordPad renders it again, which is no new copy.
+e2e_start 'C:\Program Files\Windows NT\Accessories\wordpad.exe'
+e2e_wait 'e2e_window Wordpad >/dev/null' || e2e_fail "WordPad did not open"
+: >"$opened"
+xdotool windowfocus --sync "$(e2e_window Wordpad)" type quill
+xdotool key ctrl+a ctrl+c
+expect_opened "${google}quill$right"
+xdotool key alt+f x
+e2e_wait '[ "$(xdotool search --onlyvisible --name Wordpad | wc -l)" -ge 2 ]' || e2e_fail "WordPad did not ask to save"
+xdotool key n
+e2e_wait '! e2e_window Wordpad >/dev/null' || e2e_fail "WordPad did not close"
+sleep 1.5
+[ "$(cat "$opened")" = "${google}quill$right" ] || e2e_fail "closing WordPad searched again: $(cat "$opened")"
 
 # OK in the settings dialog writes every site's settings, and the start-up
 # box, six tabs from the list, makes the Startup shortcut.
