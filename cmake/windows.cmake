@@ -142,7 +142,6 @@ add_subdirectory(${GTEST_SOURCE_DIR} googletest EXCLUDE_FROM_ALL)
 
 add_executable(quillfind_tests
   tests/wine_main.cpp
-  tests/app/settings_test.cpp
   tests/agent/tray_wnd_test.cpp
   tests/search/clipboard_search_test.cpp
   tests/search/default_browser_test.cpp

@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # A user's day with Quillfind.exe, driven only from outside, in a prefix set up
 # as scripts/run sets it up: the MSI installs it, and its Start-menu shortcut
-# starts it; text copied on the Linux side reaches the
-# desktop's browser (a stand-in xdg-open first in PATH) through
-# quillfind_browser.dll and winebrowser, once a line and in line order;
-# another copy, or another version, takes the running one's place; the real
-# tray icon is clicked; a word copied in WordPad is searched once, and closing
-# WordPad searches nothing; a site set to UTF-8 gets UTF-8 queries; OK in the
-# settings dialog writes the settings file and makes the Startup shortcut; a
-# second build of the version replaces the running program; "終了" from its
-# menu ends it; removing the program while it runs takes what the MSI put in
-# place and the Startup shortcut, and leaves that file.
+# starts it; text copied on the Linux side reaches the desktop's browser (a
+# stand-in xdg-open first in PATH) through quillfind_browser.dll and
+# winebrowser, once a line and in line order; another copy, or another
+# version, takes the running one's place; the real tray icon is clicked; a
+# word copied in WordPad is searched once, and closing WordPad searches
+# nothing; OK in the settings dialog writes the settings file and makes the
+# Startup shortcut; a second build of the version replaces the running
+# program; removing the program while it runs ends it and takes what the MSI
+# put in place and the Startup shortcut, and leaves that file.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
@@ -19,7 +18,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Beside the harness's prefix, from its pristine copy, with a wineserver of
 # its own, so the harness's doubles stay out of it. A failed day keeps it.
 prefix=$(dirname "$WINEPREFIX")/e2e_day
-pristine=$WINEPREFIX.pristine
 day_cleanup() {
   local code=$?
   e2e_cleanup
@@ -28,14 +26,13 @@ day_cleanup() {
 }
 trap day_cleanup EXIT
 rm -rf "$prefix"
-qf_prepare_run_prefix "$prefix" "$E2E_BRIDGE" "$pristine" || e2e_fail "scripts/run's set-up failed"
+qf_prepare_run_prefix "$prefix" "$E2E_BRIDGE" "$WINEPREFIX.pristine" || e2e_fail "scripts/run's set-up failed"
 registered=$(wine reg query 'HKLM\Software\Classes\CLSID\{0002DF01-0000-0000-C000-000000000046}' /s </dev/null 2>/dev/null)
 grep -qi LocalServer32 <<<"$registered" || e2e_fail "registering the bridge took Wine's own browser away"
 grep -qi 'ThreadingModel.*Both' <<<"$registered" || e2e_fail "the bridge is not registered for every apartment"
 
 # Installed for this user alone, as a standard user on Windows would have it.
-msi=$(wine winepath -w "$E2E_MSI" 2>/dev/null)
-wine msiexec /i "$msi" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /i ended with code $?"
+wine msiexec /i "$(wine winepath -w "$E2E_MSI" 2>/dev/null)" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /i ended with code $?"
 installed=("$prefix"/drive_c/users/*/AppData/Local/Programs/Quillfind)
 shortcut=("$prefix"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/Quillfind.lnk)
 [ -f "$installed/Quillfind.exe" ] && [ -f "$shortcut" ] || e2e_fail "the MSI put no Quillfind.exe and Start-menu shortcut in place"
@@ -64,8 +61,8 @@ copy() {
 }
 
 # What xdg-open was given since the last copy, once it has been quiet for a
-# second: these URLs, in order, once each. Wine may announce one Linux-side
-# copy twice; a repeat within half a second is no new copy.
+# second: these URLs, in order, once each, or none. Wine may announce one
+# Linux-side copy twice; a repeat within half a second is no new copy.
 expect_opened() {
   e2e_wait '[ "$(wc -l <"$opened")" -ge '"$#"' ]' && sleep 1 &&
     [ "$(cat "$opened")" = "$(printf '%s\n' "$@")" ] || e2e_fail "xdg-open got $(cat "$opened"), not $*"
@@ -108,8 +105,7 @@ expect_opened "${google}a%26b%2Fc$right" "$google%8C%9F%8D%F5$right" "$google~x%
 # Off for a while, then on again.
 e2e_click_tray 1
 copy "private"
-sleep 1.5
-[ ! -s "$opened" ] || e2e_fail "searched while switched off: $(cat "$opened")"
+expect_opened
 e2e_click_tray 1
 copy "back"
 expect_opened "${google}back$right"
@@ -117,7 +113,6 @@ expect_opened "${google}back$right"
 # A word copied in WordPad, whose rich edit box copies through OLE, is
 # searched once: closing WordPad renders it again, which is no new copy.
 e2e_start 'C:\Program Files\Windows NT\Accessories\wordpad.exe'
-wordpad_pid=$e2e_last_pid
 e2e_wait 'e2e_window Wordpad >/dev/null' || e2e_fail "WordPad did not open"
 : >"$opened"
 xdotool windowfocus --sync "$(e2e_window Wordpad)" type quill
@@ -126,18 +121,13 @@ expect_opened "${google}quill$right"
 xdotool key alt+f x
 e2e_wait '[ "$(xdotool search --onlyvisible --name Wordpad | wc -l)" -ge 2 ]' || e2e_fail "WordPad did not ask to save"
 xdotool key n
-e2e_wait '! kill -0 "$wordpad_pid" 2>/dev/null' || e2e_fail "WordPad did not close"
+e2e_wait '! e2e_window Wordpad >/dev/null' || e2e_fail "WordPad did not close"
 sleep 1.5
 [ "$(cat "$opened")" = "${google}quill$right" ] || e2e_fail "closing WordPad searched again: $(cat "$opened")"
 
-# A site set to UTF-8 gets its queries in UTF-8, the escapes kept on the way.
-ini=$prefix/drive_c/windows/Quillfind.INI
-printf '[Url Setting]\r\nWWW Search Site 1 Left=https://a.test/?q=\r\nWWW Search Site 1 Encoding=UTF-8\r\n' >"$ini"
-copy "検索"
-expect_opened "https://a.test/?q=%E6%A4%9C%E7%B4%A2$right"
-
 # OK in the settings dialog writes every site's settings, and the start-up
 # box, six tabs from the list, makes the Startup shortcut.
+ini=$prefix/drive_c/windows/Quillfind.INI
 e2e_open_tray_menu
 e2e_click_menu_item 2 4
 e2e_wait 'e2e_window "Quill To Find" >/dev/null' || e2e_fail "no settings dialog opened"
@@ -156,15 +146,8 @@ cmp -s "$installed/Quillfind.exe" "${E2E_OTHER_MSI%/*}/Quillfind.exe" || e2e_fai
 take_over
 [ -f "$startup" ] || e2e_fail "the upgrade took the Startup shortcut"
 
-# Evening: "終了" ends the program, with its icon gone.
-e2e_open_tray_menu
-e2e_click_menu_item 3 4
-e2e_wait '[ -z "$(running)" ]' || e2e_fail "the program did not end"
-e2e_wait '! e2e_tray_icon_xy >/dev/null' || e2e_fail "the tray icon is still there"
-
-# Removed while it runs again, it is ended, and leaves nothing it or the
+# Evening: removed while it runs, it is ended, and leaves nothing it or the
 # program put in place but the settings file the program wrote.
-take_over start /unix "$shortcut"
 wine msiexec /x "$(wine winepath -w "$E2E_OTHER_MSI" 2>/dev/null)" /qn </dev/null >/dev/null 2>&1 || e2e_fail "msiexec /x ended with code $?"
 e2e_wait '[ -z "$(running)" ]' || e2e_fail "removal left the program running"
 [ ! -e "${installed%/*}" ] && [ ! -e "$shortcut" ] && [ ! -e "$startup" ] || e2e_fail "removal left $(ls -d "${installed%/*}" "$shortcut" "$startup")"

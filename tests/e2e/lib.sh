@@ -3,18 +3,15 @@
 
 e2e_work=$(mktemp -d)
 e2e_pids=()
-e2e_name=${0##*/}
 
-# Starts a Windows program in the background; its PID is in e2e_last_pid.
+# Starts a Windows program in the background.
 e2e_start() {
   wine "$@" </dev/null >>"$e2e_work/wine.out" 2>&1 &
-  e2e_last_pid=$!
-  e2e_pids+=("$e2e_last_pid")
+  e2e_pids+=($!)
 }
 
 e2e_cleanup() {
-  local pid
-  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  kill "${e2e_pids[@]}" 2>/dev/null || true
   rm -rf "$e2e_work"
 }
 trap e2e_cleanup EXIT
@@ -22,7 +19,7 @@ trap e2e_cleanup EXIT
 # Fails with a screenshot kept under E2E_SHOTS.
 e2e_fail() {
   mkdir -p "$E2E_SHOTS"
-  import -window root "$E2E_SHOTS/${e2e_name%.sh}-$(date +%H%M%S).png" 2>/dev/null || true
+  import -window root "$E2E_SHOTS/$(basename "$0" .sh)-$(date +%H%M%S).png" 2>/dev/null || true
   echo "FAILED: $* (screenshot in $E2E_SHOTS)"
   exit 1
 }
@@ -38,11 +35,7 @@ e2e_wait() {
 }
 
 # The first shown window that xdotool search finds with these arguments.
-e2e_shown() {
-  local w
-  w=$(xdotool search --onlyvisible "$@" 2>/dev/null | head -1)
-  [ -n "$w" ] && echo "$w"
-}
+e2e_shown() { xdotool search --onlyvisible "$@" 2>/dev/null | head -1 | grep .; }
 
 e2e_window() { e2e_shown --name "$1"; }
 

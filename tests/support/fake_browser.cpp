@@ -87,11 +87,7 @@ public:
     HRESULT STDMETHODCALLTYPE put_StatusBar(VARIANT_BOOL value) override { return Record("put_StatusBar", value); }
     HRESULT STDMETHODCALLTYPE put_StatusText(BSTR text) override { return Record("put_StatusText", Utf8(text)); }
     HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL value) override { return Record("put_Visible", value); }
-    HRESULT STDMETHODCALLTYPE Quit() override
-    {
-        Log(std::to_string(m_nNumber) + " Quit");
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE Quit() override { return Record("Quit", std::string()); }
 
     HRESULT STDMETHODCALLTYPE Navigate2(VARIANT* pUrl, VARIANT* pFlags, VARIANT* pFrame, VARIANT* pPostData,
                                         VARIANT* pHeaders) override
@@ -108,7 +104,8 @@ private:
     HRESULT Record(const char* pszMember, const std::string& argument)
     {
         const bool bFail = ShouldFail(pszMember, m_nNumber);
-        Log(std::to_string(m_nNumber) + " " + pszMember + " " + argument + (bFail ? " FAILED" : ""));
+        const std::string step = std::to_string(m_nNumber) + " " + pszMember;
+        Log((argument.empty() ? step : step + " " + argument) + (bFail ? " FAILED" : ""));
         return bFail ? kInjectedFailure : S_OK;
     }
 

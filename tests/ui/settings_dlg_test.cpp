@@ -25,10 +25,17 @@ const std::string kStartupShortcut = [] {
     return folder + std::string("\\Quillfind.lnk");
 }();
 
-// Where that shortcut leads, in capitals, or "" without one, and its working
-// folder (pFolder). It is taken out, and one that leads to pszPlant, if any,
-// put in its place.
-std::wstring StartupTarget(const wchar_t* pszPlant = L"", std::wstring* pFolder = nullptr)
+// That shortcut, where it leads and from which folder, in capitals ("" without
+// one), and the first byte of Windows' switch of it, as Task Manager leaves its
+// 12 bytes (3: off, 2 or 6: on), or 0 without one.
+struct Startup {
+    std::wstring target, folder;
+    char switched;
+};
+
+// Takes both out, and puts a shortcut to pszPlant and a switch that begins
+// with plant, if any, in their place; returns what was there.
+Startup SwapStartup(const wchar_t* pszPlant = L"", char plant = 0)
 {
     const std::wstring path(kStartupShortcut.begin(), kStartupShortcut.end());  // ASCII in the test prefix
     CComRef<IShellLinkW> link;
@@ -39,19 +46,10 @@ std::wstring StartupTarget(const wchar_t* pszPlant = L"", std::wstring* pFolder 
     file.get()->Load(path.c_str(), STGM_READ);
     link.get()->GetPath(target, MAX_PATH, nullptr, 0);
     link.get()->GetWorkingDirectory(folder, MAX_PATH);
-    if (pFolder)
-        *pFolder = ::CharUpperW(folder);
     ::DeleteFileW(path.c_str());
     if (*pszPlant && SUCCEEDED(link.get()->SetPath(pszPlant)))
         file.get()->Save(path.c_str(), TRUE);
-    return ::CharUpperW(target);
-}
 
-// The first byte of Windows' switch of that shortcut, as Task Manager leaves
-// its 12 bytes (3: off, 2 or 6: on), or 0 without one. It is taken out, and
-// one that begins with plant, if any, put in its place.
-char StartupSwitch(char plant = 0)
-{
     const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
     char value[12] = {};
     DWORD size = sizeof value;
@@ -59,14 +57,7 @@ char StartupSwitch(char plant = 0)
     const char planted[12] = {plant, 0, 0, 0, 0x10, 0x32, 0x54, 0x76, char(0x98), char(0xBA), char(0xDC), 0x01};
     plant ? ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk", REG_BINARY, planted, sizeof planted)
           : ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "Quillfind.lnk");
-    return was;
-}
-
-POINT Centre(HWND hWnd)
-{
-    RECT rc;
-    ::GetWindowRect(hWnd, &rc);
-    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    return {::CharUpperW(target), ::CharUpperW(folder), was};
 }
 
 // A dialog as the user handles it. A click that opens a modal box is posted
@@ -85,7 +76,6 @@ struct Dlg {
     {
         return ::SendMessageA(Item(nId), message, wParam, lParam);
     }
-    int Row() const { return static_cast<int>(Send(IDC_SITE_COMBO, CB_GETCURSEL)); }
     void Focus(int nId) const { ::SendMessageA(h, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(nId)), TRUE); }
     void Type(int nId, const char* pszText) const
     {
@@ -140,24 +130,28 @@ protected:
     {
         Dlg dlg = {nullptr};
         std::vector<std::function<void()>> acts;
-        for (const auto& step : steps) {
+        for (const auto& step : steps)
             acts.push_back([&dlg, step] {
-                if (!dlg.h)
-                    dlg.h = ::FindWindowA("#32770", kSettingsTitle);
+                dlg.h = dlg.h ? dlg.h : ::FindWindowA("#32770", kSettingsTitle);
                 ASSERT_NE(nullptr, dlg.h) << "the settings are not open";
                 step(dlg);
             });
-        }
         const User user(acts);
         m_agent.SendMessage(WM_COMMAND, ID_TRAY_SETTINGS);
     }
 };
 
 // Each opening shows the file, the Startup folder and Windows' switch of its
-// shortcut as they are, and Cancel, Escape or the close box drop what was
-// edited, the start-up box too, which neither a change of row nor an edit box
-// losing the focus acts on; OK then turns that box.
-TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNothingThatOkWrites)
+// shortcut as they are. The about box opens over it and leaves its edits.
+// Cancel, Escape or the close box drop what was edited, the start-up box too,
+// which neither a change of row nor an edit box losing the focus acts on. OK
+// turns that box and writes no choice that did not change; when a write
+// fails, as when another program holds the settings file or the shortcut open
+// (shared for reading only: a read-only file would not do, as Wine, run as
+// root here, writes to it all the same), it says so and the dialog stays open
+// with its edits for another OK. The tray's version item opens the about box
+// as a dialog too.
+TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledAgentCancelWritesNothingAndOkWritesOrSaysWhatFailed)
 {
     const struct {
         const char* settings;
@@ -168,26 +162,26 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
         std::wstring startup;
         char switched;
         std::function<void(Dlg&)> close;
+        bool bShortcutHeld;  // rather than the settings file
     } cases[] = {
-        {nullptr, 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", 0, [](Dlg& d) { d.Click(IDCANCEL); }},
+        {"", 0, "Google", kGoogleLeft, "&hl=ja&lr=", L"", 0, [](Dlg& d) { d.Click(IDCANCEL); }, false},
         // Escape while a copy's search waits for its browser's launcher.
         {"Current Url Index=9\r\nUse Default Browser=1\r\n", 9, "\x96\xA2\x92\xE8", "http://", "&", kOtherCopy,  // 未定
-         3, [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }},
+         2, [](Dlg&) { SetClipboard("x"); Dlg::Key(VK_ESCAPE); }, true},
         {"Current Url Index=10\r\nWWW Search Site Name 1=mine\r\n", 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe,
-         6, [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-        {nullptr, 0, "mine", kGoogleLeft, "&hl=ja&lr=", kThisExe, 3, [](Dlg& d) { d.Click(IDCANCEL); }},
+         6, [](Dlg& d) { ::PostMessageA(d.h, WM_SYSCOMMAND, SC_CLOSE, 0); }, true},
+        {nullptr, 0, "kept", kGoogleLeft, "&hl=ja&lr=", kThisExe, 3, [](Dlg& d) { d.Click(IDCANCEL); }, false},
     };
     SetHandler("https", "chrome.exe");
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.row);
+        SCOPED_TRACE(&c - cases);
         if (c.settings)
             SettingsFile::Write(std::string("[Url Setting]\r\n") + c.settings);
         const std::string before = SettingsFile::Read();
-        StartupTarget(c.startup.c_str());
-        StartupSwitch(c.switched);
+        SwapStartup(c.startup.c_str(), c.switched);
         const bool bChecked = c.startup == kThisExe && c.switched != 3;
         Run({[&](Dlg& d) {
-            EXPECT_EQ(c.row, d.Row());
+            EXPECT_EQ(c.row, d.Send(IDC_SITE_COMBO, CB_GETCURSEL));
             EXPECT_EQ(bChecked ? BST_CHECKED : BST_UNCHECKED, d.Send(IDC_START_WITH_WINDOWS_CHECK, BM_GETCHECK));
             EXPECT_EQ(std::string(c.name) + c.left + c.right + c.left + kQuery + c.right,
                       d.Text(IDC_NAME_EDIT) + d.Text(IDC_LEFT_EDIT) + d.Text(IDC_RIGHT_EDIT) + d.Text(IDC_SAMPLE_EDIT));
@@ -214,147 +208,52 @@ TEST_F(SettingsDlgTest, OpensAsStoredOverTheDisabledHiddenAgentAndCancelWritesNo
                 EXPECT_EQ(hIcon, got);
             EXPECT_EQ(::GetSystemMetrics(SM_CXSMICON),
                       IconWidth(reinterpret_cast<HICON>(::SendMessageA(d.h, WM_GETICON, ICON_SMALL, 0))));
+            // The about box is the system menu's last item, after a separator.
+            const HMENU hMenu = ::GetSystemMenu(d.h, FALSE);
+            const int count = ::GetMenuItemCount(hMenu);
+            EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), ::GetMenuItemID(hMenu, count - 1));
+            EXPECT_TRUE(::GetMenuState(hMenu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
             // While the dialog runs, the right button brings no tray menu.
             EXPECT_TRUE(m_agent.m_bDialogOpen);
             ::PostMessageA(m_agent.m_hWnd, WM_TRAYNOTIFY, m_agent.m_nTrayIconId, WM_RBUTTONDOWN);
         },
-             [&](Dlg& d) {
+             [](Dlg& d) {
                  EXPECT_EQ(nullptr, ::FindWindowA("#32768", nullptr));
                  d.Click(IDC_START_WITH_WINDOWS_CHECK);
                  d.Type(IDC_NAME_EDIT, "edited");
                  d.Pick(5);
                  d.Type(IDC_RIGHT_EDIT, "edited");
+                 ::PostMessageA(d.h, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+             },
+             [](Dlg& d) {
+                 const Dlg box = {::FindWindowA("#32770", kAboutTitle)};
+                 ASSERT_NE(nullptr, box.h) << "no about box";
+                 ExpectLabelsFit(box.h);
+                 EXPECT_EQ(d.h, ::GetWindow(box.h, GW_OWNER));
+                 EXPECT_FALSE(::IsWindowEnabled(d.h));
+                 RECT under, over;
+                 ::GetWindowRect(d.h, &under);
+                 ::GetWindowRect(box.h, &over);
+                 EXPECT_NEAR(under.left + under.right, over.left + over.right, 2) << "centred over the dialog";
+                 EXPECT_NEAR(under.top + under.bottom, over.top + over.bottom, 2);
+                 box.Click(IDOK);
+             },
+             [&](Dlg& d) {
+                 EXPECT_TRUE(::IsWindowEnabled(d.h));
+                 EXPECT_EQ(5, d.Send(IDC_SITE_COMBO, CB_GETCURSEL));
+                 EXPECT_EQ("edited", d.Text(IDC_RIGHT_EDIT));
                  c.close(d);
              }});
         EXPECT_TRUE(::IsWindowEnabled(m_agent.m_hWnd));
         EXPECT_FALSE(m_agent.m_bDialogOpen);
         EXPECT_EQ(before, SettingsFile::Read());
-        EXPECT_EQ(c.startup, StartupTarget(c.startup.c_str()));
-        EXPECT_EQ(c.switched, StartupSwitch(c.switched));
-        // Checked, the shortcut leads here, from here, in place of another copy's, and is switched
-        // on; unchecked, it is gone. Either way Windows' switch goes.
-        Run({[](Dlg& d) { d.Click(IDC_START_WITH_WINDOWS_CHECK); d.Click(IDOK); }});
-        std::wstring folder;
-        EXPECT_EQ(bChecked ? L"" : kThisExe, StartupTarget(L"", &folder));
-        EXPECT_EQ(bChecked ? L"" : kThisExe.substr(0, kThisExe.rfind(L'\\')), folder);
-        EXPECT_EQ(0, StartupSwitch());
-    }
-    SetHandler("https", nullptr);
-}
+        const Startup kept = SwapStartup(c.startup.c_str(), c.switched);
+        EXPECT_EQ(c.startup, kept.target);
+        EXPECT_EQ(c.switched, kept.switched);
 
-TEST_F(SettingsDlgTest, EditsStayWithTheirRowsAndOkSavesThemForTheNextSearch)
-{
-    const struct {
-        int box;
-        CString (CSearchApp::*read)(int);
-    } cases[] = {
-        {IDC_NAME_EDIT, &CSearchApp::GetSiteName},
-        {IDC_LEFT_EDIT, &CSearchApp::GetSiteLeft},
-        {IDC_RIGHT_EDIT, &CSearchApp::GetSiteRight},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.box);
-        const CString first = (theApp.*c.read)(0);
-        Run({[&](Dlg& d) {
-            d.Pick(2);
-            const std::string sample = d.Text(IDC_SAMPLE_EDIT);
-            d.Type(c.box, "typed on 3");
-            d.Focus(IDC_SITE_COMBO);
-            EXPECT_EQ(sample, d.Text(IDC_SAMPLE_EDIT)) << "the sample follows only when the row is shown again";
-            d.Pick(4);
-            EXPECT_NE("typed on 3", d.Text(c.box));
-            d.Pick(2);
-            EXPECT_EQ("typed on 3", d.Text(c.box));
-            EXPECT_EQ(d.Text(IDC_LEFT_EDIT) + kQuery + d.Text(IDC_RIGHT_EDIT), d.Text(IDC_SAMPLE_EDIT));
-            // Enter in a box is OK, and what was typed there is saved too.
-            d.Pick(3);
-            d.Type(c.box, "typed on 4");
-            Dlg::Key(VK_RETURN);
-        }});
-        EXPECT_EQ(first, (theApp.*c.read)(0));
-        EXPECT_EQ(CString("typed on 3"), (theApp.*c.read)(2));
-        EXPECT_EQ(CString("typed on 4"), (theApp.*c.read)(3));
-    }
-    EXPECT_EQ(3, theApp.GetCurrentSiteIndex());
-    Copy("q");
-    EXPECT_EQ(std::vector<std::string>{"typed on 4%71typed on 4"}, m_recorders.Navigated());
-}
-
-// The wheel turns the list under the pointer while an edit box keeps the focus.
-TEST_F(SettingsDlgTest, AnEditIsKeptWhenTheRowChangesUnderIt)
-{
-    for (int box : {IDC_NAME_EDIT, IDC_LEFT_EDIT, IDC_RIGHT_EDIT}) {
-        SCOPED_TRACE(box);
-        Run({[box](Dlg& d) {
-            d.Type(box, "typed");
-            d.Turn(4);
-            EXPECT_EQ(d.Item(box), ::GetFocus());
-            d.Turn(0);
-            EXPECT_EQ("typed", d.Text(box));
-            d.Click(IDCANCEL);
-        }});
-    }
-}
-
-TEST_F(SettingsDlgTest, OkWithoutEditsLeavesEveryValueReadingAsItDid)
-{
-    const std::string kLong(9000, 'v');
-    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 1 Right=\" &x=1 \"\r\nWWW Search Site 1 Left=" + kLong +
-                        "\r\nWWW Search Site Name 1=\"'q'\"\r\nWWW Search Site Name 2=\"a\" b\r\nWWW Search Site Name 3=\"c \"\r\n");
-    StartupTarget(kOtherCopy.c_str());
-    Run({[](Dlg& d) { d.Click(IDOK); }});
-    EXPECT_EQ(kOtherCopy, StartupTarget()) << "another copy's shortcut is not this one's to remove";
-    EXPECT_EQ(std::vector<CString>({" &x=1 ", kLong.c_str(), "'q'", "\"a\" b", "c "}),
-              std::vector<CString>({theApp.GetSiteRight(0), theApp.GetSiteLeft(0), theApp.GetSiteName(0), theApp.GetSiteName(1),
-                                    theApp.GetSiteName(2)}));
-    for (const char* key : {"Browser", "Double"})
-        EXPECT_EQ(std::string::npos, SettingsFile::Read().find(key)) << "a choice not changed is not written";
-}
-
-TEST_F(SettingsDlgTest, TheCheckBoxesKeepTheirChoicesAndOkWritesOnlyTheOnesThatChanged)
-{
-    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 5 Encoding=utf-8\r\nUse Default Browser=1\r\nSearch On Double Copy=1\r\n");
-    Run({[](Dlg& d) {
-        for (const int nId : {IDC_DEFAULT_BROWSER_CHECK, IDC_DOUBLE_COPY_CHECK}) {
-            EXPECT_EQ(BST_CHECKED, d.Send(nId, BM_GETCHECK));
-            d.Click(nId);
-        }
-        const auto checked = [&d] { return d.Send(IDC_UTF8_CHECK, BM_GETCHECK) == BST_CHECKED; };
-        EXPECT_FALSE(checked());
-        d.Pick(2);
-        d.Click(IDC_UTF8_CHECK);
-        d.Pick(4);
-        EXPECT_TRUE(checked());
-        d.Click(IDC_UTF8_CHECK);
-        d.Pick(2);
-        EXPECT_TRUE(checked());
-        d.Pick(4);
-        EXPECT_FALSE(checked());
-        d.Click(IDOK);
-    }});
-    // The keys the file had change in place; then come the index and every
-    // site's three keys, each row written as it stands; the key it lacked comes last.
-    std::string expected = "[Url Setting]\r\nWWW Search Site 5 Encoding=\r\nUse Default Browser=0\r\n"
-                           "Search On Double Copy=0\r\nCurrent Url Index=4\r\n";
-    for (int i = 0; i < 10; ++i) {
-        const std::string n = std::to_string(i + 1);
-        expected += "WWW Search Site " + n + " Left=" + std::string(theApp.GetSiteLeft(i)) + "\r\nWWW Search Site " +
-                    n + " Right=" + std::string(theApp.GetSiteRight(i)) + "\r\nWWW Search Site Name " + n + "=" +
-                    std::string(theApp.GetSiteName(i)) + "\r\n";
-    }
-    EXPECT_EQ(expected + "WWW Search Site 3 Encoding=UTF-8\r\n", SettingsFile::Read());
-}
-
-// The settings file or the shortcut is held open, shared for reading only, as
-// by another program. A read-only file would not do: Wine, run as root here,
-// writes to it all the same.
-TEST_F(SettingsDlgTest, AFailedSaveIsReportedAndTheDialogStaysOpenWithItsEdits)
-{
-    for (const std::string& held : {SettingsFile::Path(), kStartupShortcut}) {
-        SettingsFile::Write("[Url Setting]\r\n");
-        StartupTarget(kThisExe.c_str());
         HANDLE hFile = INVALID_HANDLE_VALUE;
         Run({[&](Dlg& d) {
+                 const std::string held = c.bShortcutHeld ? kStartupShortcut : SettingsFile::Path();
                  hFile = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
                  d.Type(IDC_NAME_EDIT, "kept");
                  d.Click(IDC_START_WITH_WINDOWS_CHECK);
@@ -362,53 +261,26 @@ TEST_F(SettingsDlgTest, AFailedSaveIsReportedAndTheDialogStaysOpenWithItsEdits)
              },
              [&](Dlg& d) {
                  ::CloseHandle(hFile);
-                 Dlg box = {nullptr};
-                 do
-                     box.h = ::FindWindowExA(nullptr, box.h, "#32770", kSettingsTitle);
-                 while (box.h == d.h);
-                 ASSERT_NE(nullptr, box.h) << "no message box";
-                 box.Click(IDOK);
+                 EXPECT_NE(d.h, ::GetActiveWindow()) << "no message box";
+                 Dlg::Key(VK_RETURN);
              },
              [](Dlg& d) {
                  EXPECT_TRUE(::IsWindowEnabled(d.h));
                  EXPECT_EQ("kept", d.Text(IDC_NAME_EDIT));
                  d.Click(IDOK);
              }});
-        EXPECT_EQ(CString("kept"), theApp.GetSiteName(0));
-        EXPECT_EQ(L"", StartupTarget());
+        EXPECT_EQ(CString("kept"), theApp.GetSiteName(c.row));
+        for (const char* unchanged : {"Encoding", "Browser=0", "Double"})
+            EXPECT_EQ(std::string::npos, SettingsFile::Read().find(unchanged)) << unchanged;
+        // Checked, the shortcut leads here, from here, in place of another copy's, and is switched
+        // on; unchecked, it is gone. Either way Windows' switch goes.
+        const Startup made = SwapStartup();
+        EXPECT_EQ(bChecked ? L"" : kThisExe, made.target);
+        EXPECT_EQ(bChecked ? L"" : kThisExe.substr(0, kThisExe.rfind(L'\\')), made.folder);
+        EXPECT_EQ(0, made.switched);
     }
-}
+    SetHandler("https", nullptr);
 
-TEST_F(SettingsDlgTest, TheAboutBoxOpensOverTheDialogLeavingItsEditsAndFromTheTray)
-{
-    Run({[](Dlg& d) {
-             const HMENU hMenu = ::GetSystemMenu(d.h, FALSE);
-             const int count = ::GetMenuItemCount(hMenu);
-             EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), ::GetMenuItemID(hMenu, count - 1));
-             EXPECT_TRUE(::GetMenuState(hMenu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
-             d.Pick(3);
-             d.Type(IDC_LEFT_EDIT, "left typed");
-             ::PostMessageA(d.h, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-         },
-         [](Dlg& d) {
-             const Dlg box = {::FindWindowA("#32770", kAboutTitle)};
-             ASSERT_NE(nullptr, box.h) << "no about box";
-             ExpectLabelsFit(box.h);
-             EXPECT_EQ(d.h, ::GetWindow(box.h, GW_OWNER));
-             EXPECT_FALSE(::IsWindowEnabled(d.h));
-             EXPECT_NEAR(Centre(d.h).x, Centre(box.h).x, 1);
-             EXPECT_NEAR(Centre(d.h).y, Centre(box.h).y, 1);
-             box.Click(IDOK);
-         },
-         [](Dlg& d) {
-             EXPECT_TRUE(::IsWindowEnabled(d.h));
-             EXPECT_EQ(3, d.Row());
-             EXPECT_EQ("left typed", d.Text(IDC_LEFT_EDIT));
-             d.Click(IDCANCEL);
-         }});
-    EXPECT_EQ("", SettingsFile::Read());
-
-    // The tray's version item opens the box too, as a dialog that holds the menu back.
     HWND hBox = nullptr;
     const User user({[&] {
         EXPECT_TRUE(m_agent.m_bDialogOpen);
@@ -416,6 +288,77 @@ TEST_F(SettingsDlgTest, TheAboutBoxOpensOverTheDialogLeavingItsEditsAndFromTheTr
     }});
     m_agent.SendMessage(WM_COMMAND, ID_TRAY_VERSION);
     EXPECT_TRUE(hBox && !m_agent.m_bDialogOpen);
+}
+
+// Edits and choices stay with their rows, also when the wheel turns the list
+// under the pointer while an edit box keeps the focus. OK, or Enter in a box,
+// writes the row shown, the choices that changed and every row as it stands:
+// a value whole however long, and in quotes where it begins or ends with a
+// blank or a quote, so that it reads back as shown. Another copy's shortcut
+// stays.
+TEST_F(SettingsDlgTest, EditsAndChoicesStayWithTheirRowsAndOkWritesThemAsTheyStand)
+{
+    EXPECT_STREQ("quillfind_tests.INI", AfxGetApp()->m_pszProfileName) << "the executable's base name and .INI";
+    const std::string kFirstRow = "WWW Search Site 1 Right=\"&x=1 \"\r\nWWW Search Site 1 Left=" + std::string(9000, 'v') +
+                                  "\r\nWWW Search Site Name 1=\"'q'\"\r\n";
+    SettingsFile::Write("[Url Setting]\r\nWWW Search Site 5 Encoding=utf-8\r\nUse Default Browser=1\r\nSearch On Double Copy=1\r\n" +
+                        kFirstRow);
+    SwapStartup(kOtherCopy.c_str());
+    Run({[](Dlg& d) {
+        for (const int nId : {IDC_DEFAULT_BROWSER_CHECK, IDC_DOUBLE_COPY_CHECK}) {
+            EXPECT_EQ(BST_CHECKED, d.Send(nId, BM_GETCHECK));
+            d.Click(nId);
+        }
+        const auto checked = [&d] { return d.Send(IDC_UTF8_CHECK, BM_GETCHECK) == BST_CHECKED; };
+        const auto type = [&d](const std::string& row) {
+            d.Type(IDC_NAME_EDIT, ("name" + row).c_str());
+            d.Type(IDC_LEFT_EDIT, ("left" + row).c_str());
+            d.Type(IDC_RIGHT_EDIT, ("right" + row).c_str());
+        };
+        const auto shown = [&d] { return d.Text(IDC_NAME_EDIT) + d.Text(IDC_LEFT_EDIT) + d.Text(IDC_RIGHT_EDIT); };
+        EXPECT_FALSE(checked());
+        d.Pick(2);
+        const std::string sample = d.Text(IDC_SAMPLE_EDIT);
+        d.Click(IDC_UTF8_CHECK);
+        type("3");
+        d.Focus(IDC_SITE_COMBO);
+        EXPECT_EQ(sample, d.Text(IDC_SAMPLE_EDIT)) << "the sample follows only when the row is shown again";
+        d.Pick(4);
+        EXPECT_TRUE(checked());
+        d.Click(IDC_UTF8_CHECK);
+        d.Pick(2);
+        EXPECT_TRUE(checked());
+        // The wheel turns the list under the pointer while a box keeps the focus.
+        d.Pick(3);
+        type("4");
+        d.Turn(4);
+        EXPECT_EQ(d.Item(IDC_RIGHT_EDIT), ::GetFocus());
+        EXPECT_FALSE(checked());
+        EXPECT_NE("name4left4right4", shown());
+        d.Turn(3);
+        EXPECT_EQ("name4left4right4", shown());
+        EXPECT_EQ("left4" + std::string(kQuery) + "right4", d.Text(IDC_SAMPLE_EDIT));
+        // Enter in a box is OK, and what was typed there is saved too.
+        d.Type(IDC_NAME_EDIT, "typed");
+        Dlg::Key(VK_RETURN);
+    }});
+    EXPECT_EQ(kOtherCopy, SwapStartup().target) << "another copy's shortcut is not this one's to remove";
+    const auto saved = [](int nRow) {
+        return std::string(theApp.GetSiteName(nRow)) + std::string(theApp.GetSiteLeft(nRow)) +
+               std::string(theApp.GetSiteRight(nRow));
+    };
+    EXPECT_EQ("name3left3right3 typedleft4right4", saved(2) + " " + saved(3));
+    // The keys the file had change in place; then come the index and every
+    // other site's three keys, each row written as it stands; the key it lacked comes last.
+    std::string expected = "[Url Setting]\r\nWWW Search Site 5 Encoding=\r\nUse Default Browser=0\r\n"
+                           "Search On Double Copy=0\r\n" + kFirstRow + "Current Url Index=3\r\n";
+    for (int i = 1; i < 10; ++i) {
+        const std::string n = std::to_string(i + 1);
+        expected += "WWW Search Site " + n + " Left=" + std::string(theApp.GetSiteLeft(i)) + "\r\nWWW Search Site " +
+                    n + " Right=" + std::string(theApp.GetSiteRight(i)) + "\r\nWWW Search Site Name " + n + "=" +
+                    std::string(theApp.GetSiteName(i)) + "\r\n";
+    }
+    EXPECT_EQ(expected + "WWW Search Site 3 Encoding=UTF-8\r\n", SettingsFile::Read());
 }
 
 }  // namespace

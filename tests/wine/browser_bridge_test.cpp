@@ -14,13 +14,6 @@
 
 namespace {
 
-template <class Fn>
-Fn Export(const char* pszName)
-{
-    static const HMODULE hDll = ::LoadLibraryA("Z:" QF_BROWSER_DLL_PATH);
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(hDll, pszName)));
-}
-
 // Navigate2 as Quillfind calls it, but for the headers given.
 HRESULT Navigate(IWebBrowser2* browser, const std::string& url, const wchar_t* pszHeaders = nullptr)
 {
@@ -41,8 +34,10 @@ TEST(BrowserBridge, OpensOnlyWebAddressesAndAHiddenWindowsLastPageWhenShown)
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     CComRef<IClassFactory> factory;
     CComRef<IWebBrowser2> browser;
-    ASSERT_EQ(S_OK, Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(
-                        kBrowserClsid, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive())));
+    const HMODULE hDll = ::LoadLibraryA("Z:" QF_BROWSER_DLL_PATH);
+    const auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(::GetProcAddress(hDll, "DllGetClassObject")));
+    ASSERT_EQ(S_OK, getClassObject(kBrowserClsid, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive())));
     ASSERT_EQ(S_OK, factory.get()->CreateInstance(nullptr, IID_IWebBrowser2, reinterpret_cast<void**>(browser.Receive())));
 
     for (const std::string& url : {std::string("C:\\windows\\notepad.exe"), std::string("file:///etc/passwd"),
@@ -67,7 +62,8 @@ TEST(BrowserBridge, OpensOnlyWebAddressesAndAHiddenWindowsLastPageWhenShown)
     CComRef<IUnknown> outer;
     EXPECT_EQ(CLASS_E_NOAGGREGATION,
               factory.get()->CreateInstance(browser.get(), IID_IUnknown, reinterpret_cast<void**>(outer.Receive())));
-    const auto canUnloadNow = Export<HRESULT(WINAPI*)()>("DllCanUnloadNow");
+    const auto canUnloadNow =
+        reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(::GetProcAddress(hDll, "DllCanUnloadNow")));
     factory.reset();
     EXPECT_EQ(S_FALSE, canUnloadNow()) << "an object still lives";
     browser.reset();
