@@ -28,7 +28,10 @@ void FindOwners(ClipboardFacts& facts, std::uintptr_t nLastOwner)
     const HWND hOwner = ::GetClipboardOwner();
     facts.nOwner = reinterpret_cast<std::uintptr_t>(hOwner);
     facts.bOwnerAlive = hOwner && ::IsWindow(hOwner);
-    facts.bLastOwnerGone = nLastOwner && !::IsWindow(reinterpret_cast<HWND>(nLastOwner));
+    // Each look is a call to the window server, made for every change.
+    const bool bLastAlive = nLastOwner == facts.nOwner ? facts.bOwnerAlive
+                                                      : ::IsWindow(reinterpret_cast<HWND>(nLastOwner)) != FALSE;
+    facts.bLastOwnerGone = nLastOwner && !bLastAlive;
 }
 
 // A program rendering its text again as its window is destroyed tells the
@@ -64,10 +67,10 @@ void CClipboardWatcher::OnDrawClipboard(BOOL bMonitoring)
     m_dwChange = dwSequence;
     m_facts = ClipboardFacts();
     m_facts.nTime = ::GetTickCount();
-    FindOwners(m_facts, m_rule.LastOwner());
     if (!bMonitoring) {
         // Not read, but known to the rule: neither text copied while
         // monitoring was off nor its owner's rendering it again is searched.
+        FindOwners(m_facts, m_rule.LastOwner());
         m_rule.Judge(m_facts, FALSE);
         return;
     }
@@ -200,8 +203,10 @@ BOOL CClipboardWatcher::MaySearch(const CClipboardText& text)
 // A change held when monitoring went off stays unread, as one copied then.
 void CClipboardWatcher::Cancel()
 {
-    if (m_bRetrying)
+    if (m_bRetrying) {
+        FindOwners(m_facts, m_rule.LastOwner());
         m_rule.Judge(m_facts, FALSE);
+    }
     m_bReadCancelled = m_bReading;
     CancelRetry();
     m_bCancelled = TRUE;

@@ -16,16 +16,20 @@ namespace {
 // Password managers and clipboard histories mark what they copy so that
 // clipboard viewers leave it alone: with a format of the oldest convention,
 // or of the newer one, or by keeping it out of the clipboard history.
-bool IsMarkedPrivate()
+// Found as the formats are listed (ListFormats), with the two formats whose
+// data tells more, where they are listed.
+struct Marks {
+    bool bPrivate = false;
+    UINT cfHistory = 0;
+    // OLE's "DataObject" (FindOleObject).
+    UINT cfOle = 0;
+};
+
+bool IsMarkedPrivate(const Marks& marks)
 {
-    static const UINT cfIgnore = ::RegisterClipboardFormatA("Clipboard Viewer Ignore");
-    static const UINT cfExclude = ::RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
-    static const UINT cfHistory = ::RegisterClipboardFormatA("CanIncludeInClipboardHistory");
-    if (::IsClipboardFormatAvailable(cfIgnore) || ::IsClipboardFormatAvailable(cfExclude))
-        return true;
-    if (!::IsClipboardFormatAvailable(cfHistory))
-        return false;
-    const CGlobalLock history(::GetClipboardData(cfHistory));
+    if (marks.bPrivate || !marks.cfHistory)
+        return marks.bPrivate;
+    const CGlobalLock history(::GetClipboardData(marks.cfHistory));
     DWORD allowed = 1;
     if (history.size() >= sizeof allowed)
         std::memcpy(&allowed, history.get(), sizeof allowed);
@@ -55,8 +59,14 @@ struct TextForms {
     bool bUnicodeUnsure = false;
 };
 
-TextForms FindOwnersTextForms()
+// The one pass over the formats finds the marks too: under Wine every look at
+// the clipboard is a call to its server, made for every change.
+TextForms ListFormats(Marks& marks)
 {
+    static const UINT cfIgnore = ::RegisterClipboardFormatA("Clipboard Viewer Ignore");
+    static const UINT cfExclude = ::RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
+    static const UINT cfHistory = ::RegisterClipboardFormatA("CanIncludeInClipboardHistory");
+    static const UINT cfDataObject = ::RegisterClipboardFormatA("DataObject");
     int nAnsi = -1, nUnicode = -1, nOem = -1, nLocale = -1;
     int i = 0;
     for (UINT format = 0; (format = ::EnumClipboardFormats(format)) != 0; ++i) {
@@ -64,6 +74,12 @@ TextForms FindOwnersTextForms()
                  : format == CF_OEMTEXT ? &nOem : format == CF_LOCALE ? &nLocale : nullptr;
         if (pAt && *pAt < 0)
             *pAt = i;
+        if (format == cfIgnore || format == cfExclude)
+            marks.bPrivate = true;
+        else if (format == cfHistory)
+            marks.cfHistory = format;
+        else if (format == cfDataObject)
+            marks.cfOle = format;
     }
     TextForms forms;
     forms.bUnicode = nUnicode >= 0;
@@ -97,12 +113,11 @@ bool UnicodeIsMadeByTheSystem(const CString& text, const CWideBuffer& unicode, U
 // "DataObject" format, and none there once it has rendered the object's
 // formats and let it go; a copy empties the clipboard, and that format with it.
 // A window handle's value fits 32 bits in 32- and 64-bit programs alike.
-OleObject FindOleObject()
+OleObject FindOleObject(const Marks& marks)
 {
-    static const UINT cfDataObject = ::RegisterClipboardFormatA("DataObject");
-    if (!::IsClipboardFormatAvailable(cfDataObject))
+    if (!marks.cfOle)
         return OleObject::kNone;
-    const CGlobalLock window(::GetClipboardData(cfDataObject));
+    const CGlobalLock window(::GetClipboardData(marks.cfOle));
     DWORD dwWindow = 1;
     if (window.size() >= sizeof dwWindow)
         std::memcpy(&dwWindow, window.get(), sizeof dwWindow);
@@ -132,10 +147,11 @@ ClipboardRead ReadClipboardText(CClipboardText& text, OleObject& ole)
         const CClipboardOpen clipboard(nullptr);
         if (!clipboard)
             return ClipboardRead::kHeld;
-        if (IsMarkedPrivate())
+        Marks marks;
+        forms = ListFormats(marks);
+        if (IsMarkedPrivate(marks))
             return ClipboardRead::kNone;
-        ole = FindOleObject();
-        forms = FindOwnersTextForms();
+        ole = FindOleObject(marks);
         if (forms.bAnsi) {
             const CGlobalLock data(::GetClipboardData(CF_TEXT));
             text.text = CString(static_cast<const char*>(data.get()), LengthToZero<char>(data));
