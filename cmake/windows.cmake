@@ -95,7 +95,9 @@ add_library(quillfind_actions SHARED app/installer_actions.cpp app/running_agent
 set_target_properties(quillfind_actions PROPERTIES OUTPUT_NAME QuillfindActions PREFIX "" IMPORT_PREFIX "")
 target_include_directories(quillfind_actions PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(quillfind_actions PRIVATE user32 msi)
-target_compile_options(quillfind_actions PRIVATE ${QF_WARNINGS} -fno-exceptions -fno-rtti)
+# Its statics are made on the one thread msiexec calls it on: a guarded one
+# would bring in the runtime's threads and exceptions, ten times its size.
+target_compile_options(quillfind_actions PRIVATE ${QF_WARNINGS} -fno-exceptions -fno-rtti -fno-threadsafe-statics)
 target_link_options(quillfind_actions PRIVATE ${QF_STATIC_LINK} -Wl,--kill-at $<$<CONFIG:Release,MinSizeRel>:-s>)
 
 # Quillfind-VERSION.msi: the per-user installer of this build's Quillfind.exe
